@@ -127,7 +127,8 @@ HRESULT Module::UpdateTypeLib(bool install) {
   if (HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()); FAILED(hr)) return hr;
   LibAttr attr(library.get());
   if (HRESULT hr = attr.Get(); FAILED(hr)) return hr;
-  if (!InlineIsEqualGUID(attr->guid, *description_.libid)) return TYPE_E_LIBNOTREGISTERED;
+  // The embedded library must be the one the module declares.
+  if (!InlineIsEqualGUID(attr->guid, *description_.libid)) return E_UNEXPECTED;
 
   if (install) {
     // The help folder is the module's own, and only when the library names a help file.
