@@ -16,6 +16,10 @@
 
 #include "com_ptr.h"
 
+// mingw-w64's objsafe.h declares the interface without the identity __uuidof needs.
+__CRT_UUID_DECL(IObjectSafety, 0xcb5bdc81, 0x93c1, 0x11cf, 0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c,
+                0xd0, 0x64)
+
 namespace activex {
 
 template <class T, DWORD Supported = INTERFACESAFE_FOR_UNTRUSTED_CALLER>
