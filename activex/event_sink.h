@@ -12,8 +12,9 @@
 //     HRESULT Connect(IUnknown* source) { return sink_.Advise(source); }
 //   };
 //   const activex::SinkEntry<CThing> CThing::kSinkMap[] = {
-//       activex::SinkHandler<VT_BSTR>(1, &CThing::OnNamed),
-//       activex::SinkHandler<VT_BSTR, VT_I4, VT_I4, VT_BYREF | VT_VARIANT, VT_I4>(5, &CThing::OnImage),
+//       activex::SinkHandler<&CThing::OnNamed, VT_BSTR>(1),
+//       activex::SinkHandler<&CThing::OnImage, VT_BSTR, VT_I4, VT_I4, VT_BYREF | VT_VARIANT,
+//                            VT_I4>(5),
 //       {}};  // ends the table
 //
 // The VARTYPE list must match the handler's parameters (checked at compile time). Arguments
@@ -71,43 +72,54 @@ template <> struct SinkParam<VT_BYREF | VT_BSTR> { using type = BSTR*; static BS
 // One row of a sink table. Made by SinkHandler; an all-zero row ends the table.
 template <class T>
 struct SinkEntry {
-  using Erased = void (T::*)();
   DISPID dispid = 0;
-  Erased method = nullptr;           // the handler, its own type restored by `call`
-  const VARTYPE* params = nullptr;   // the parameters' types, in the handler's order
+  const VARTYPE* params = nullptr;  // the parameters' types, in the handler's order
   UINT count = 0;
-  void (*call)(T& object, Erased method, const VARIANT* args) = nullptr;  // args in call order
+  void (*call)(T& object, const VARIANT* args) = nullptr;  // args converted, in call order
 };
 
 namespace detail {
-template <class T, VARTYPE... Types, std::size_t... I>
-void CallSinkHandler(T& object, typename SinkEntry<T>::Erased erased, const VARIANT* args,
+template <class M>
+struct SinkMethod;
+template <class T, class... Args>
+struct SinkMethod<void (T::*)(Args...)> {
+  using Object = T;
+  static constexpr std::size_t kCount = sizeof...(Args);
+  template <VARTYPE... Types>
+  static constexpr bool Matches() {
+    return (std::is_same_v<typename SinkParam<Types>::type, Args> && ...);
+  }
+};
+
+template <auto Method, VARTYPE... Types, std::size_t... I>
+void CallSinkHandler(typename SinkMethod<decltype(Method)>::Object& object, const VARIANT* args,
                      std::index_sequence<I...>) {
-  using Method = void (T::*)(typename SinkParam<Types>::type...);
-  const Method method = reinterpret_cast<Method>(erased);
-  (object.*method)(SinkParam<Types>::Get(args[I])...);
+  (object.*Method)(SinkParam<Types>::Get(args[I])...);
 }
-template <class T, VARTYPE... Types>
-void CallSinkHandler(T& object, typename SinkEntry<T>::Erased erased, const VARIANT* args) {
-  CallSinkHandler<T, Types...>(object, erased, args, std::index_sequence_for<SinkParam<Types>...>{});
+template <auto Method, VARTYPE... Types>
+void CallSinkHandler(typename SinkMethod<decltype(Method)>::Object& object, const VARIANT* args) {
+  CallSinkHandler<Method, Types...>(object, args, std::index_sequence_for<SinkParam<Types>...>{});
 }
+
 template <VARTYPE... Types>
 struct SinkParamList {
   static constexpr VARTYPE kTypes[sizeof...(Types) + 1] = {Types..., VT_EMPTY};
 };
 }  // namespace detail
 
-template <VARTYPE... Types, class T, class... Args>
-SinkEntry<T> SinkHandler(DISPID dispid, void (T::*method)(Args...)) {
-  static_assert(sizeof...(Types) == sizeof...(Args), "one VARTYPE per handler parameter");
-  static_assert((std::is_same_v<typename SinkParam<Types>::type, Args> && ...),
+// The row for handler Method (a member function returning nothing) taking parameters of the
+// listed VARTYPEs, for event `dispid`.
+template <auto Method, VARTYPE... Types>
+SinkEntry<typename detail::SinkMethod<decltype(Method)>::Object> SinkHandler(DISPID dispid) {
+  using Info = detail::SinkMethod<decltype(Method)>;
+  static_assert(sizeof...(Types) == Info::kCount, "one VARTYPE per handler parameter");
+  static_assert(Info::template Matches<Types...>(),
                 "the VARTYPE list does not match the handler's parameters");
-  SinkEntry<T> e;
+  SinkEntry<typename Info::Object> e;
   e.dispid = dispid;
-  e.method = reinterpret_cast<typename SinkEntry<T>::Erased>(method);
   e.params = detail::SinkParamList<Types...>::kTypes;
   e.count = sizeof...(Types);
-  e.call = &detail::CallSinkHandler<T, Types...>;
+  e.call = &detail::CallSinkHandler<Method, Types...>;
   return e;
 }
 
@@ -191,7 +203,7 @@ class EventSink final : public IDispatch {
           return DISP_E_TYPEMISMATCH;
         }
       }
-      entry->call(*owner_, entry->method, args.data());
+      entry->call(*owner_, args.data());
     } catch (...) {
       // Nothing of a handler may travel back into the source's dispatch.
     }

@@ -76,9 +76,9 @@ struct Listener {
 };
 
 const activex::SinkEntry<Listener> Listener::kSinkMap[] = {
-    activex::SinkHandler<VT_BSTR>(1, &Listener::OnNamed),
-    activex::SinkHandler<VT_BSTR, VT_I4, VT_I4, VT_BYREF | VT_VARIANT, VT_I4>(5, &Listener::OnImage),
-    activex::SinkHandler<>(9, &Listener::OnThrow),
+    activex::SinkHandler<&Listener::OnNamed, VT_BSTR>(1),
+    activex::SinkHandler<&Listener::OnImage, VT_BSTR, VT_I4, VT_I4, VT_BYREF | VT_VARIANT, VT_I4>(5),
+    activex::SinkHandler<&Listener::OnThrow>(9),
     {}};
 
 constexpr DWORD kNotConnected = 0xFEFEFEFE;

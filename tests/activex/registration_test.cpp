@@ -32,7 +32,8 @@ std::wstring ServerPath() {
 // Runs regsvr32 with `switches` on the server; its exit code.
 DWORD Regsvr32(const std::wstring& switches) {
   std::wstring command = L"regsvr32.exe /s " + switches + L" \"" + ServerPath() + L"\"";
-  STARTUPINFOW startup = {sizeof startup};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
