@@ -17,9 +17,9 @@
 //                            VT_I4>(5),
 //       {}};  // ends the table
 //
-// The VARTYPE list must match the handler's parameters (checked at compile time). Arguments
-// arrive reversed in DISPPARAMS; each is converted to its described type (VariantChangeType
-// when it differs); VT_BYREF | VT_VARIANT passes the caller's VARIANT itself (the one it
+// Handlers are member functions returning nothing (__stdcall ones too). The VARTYPE list must
+// match the handler's parameters (checked at compile time). Arguments arrive reversed in
+// DISPPARAMS; each is converted to its described type (VariantChangeType when it differs); VT_BYREF | VT_VARIANT passes the caller's VARIANT itself (the one it
 // refers to when the caller passed a reference), so the handler may change it; other
 // by-reference types must arrive exactly as described.
 //
@@ -90,6 +90,12 @@ struct SinkMethod<void (T::*)(Args...)> {
     return (std::is_same_v<typename SinkParam<Types>::type, Args> && ...);
   }
 };
+
+#if defined(_M_IX86) || defined(__i386__)
+// Handlers may also be declared __stdcall, as event handlers often are on 32-bit x86.
+template <class T, class... Args>
+struct SinkMethod<void (__stdcall T::*)(Args...)> : SinkMethod<void (T::*)(Args...)> {};
+#endif
 
 template <auto Method, VARTYPE... Types, std::size_t... I>
 void CallSinkHandler(typename SinkMethod<decltype(Method)>::Object& object, const VARIANT* args,

@@ -53,7 +53,7 @@ class Source : public activex::ObjectRoot<Source>, public activex::ConnectionPoi
 
 // The receiving object: what its handlers saw.
 struct Listener {
-  void OnNamed(BSTR name) { named.push_back(name ? name : L"(null)"); }
+  void __stdcall OnNamed(BSTR name) { named.push_back(name ? name : L"(null)"); }
   void OnImage(BSTR text, LONG dim1, LONG dim2, VARIANT* image, LONG extra) {
     imageText = text;
     this->dim1 = dim1;
