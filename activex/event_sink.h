@@ -19,9 +19,10 @@
 //
 // Handlers are member functions returning nothing (__stdcall ones too). The VARTYPE list must
 // match the handler's parameters (checked at compile time). Arguments arrive reversed in
-// DISPPARAMS; each is converted to its described type (VariantChangeType when it differs); VT_BYREF | VT_VARIANT passes the caller's VARIANT itself (the one it
-// refers to when the caller passed a reference), so the handler may change it; other
-// by-reference types must arrive exactly as described.
+// DISPPARAMS; each is converted to its described type (VariantChangeType when it differs);
+// VT_BYREF | VT_VARIANT passes the caller's VARIANT itself (the one it refers to when the
+// caller passed a reference), so the handler may change it; other by-reference types must
+// arrive exactly as described.
 //
 // Invoke answers S_OK for DISPIDs not in the table and never lets anything of a handler travel
 // back into the source's dispatch: handlers return nothing and an exception thrown by one
