@@ -57,6 +57,7 @@ TouchVariation VariationOfTouch(std::int64_t finger, std::int64_t touch) {
 }
 
 GreyImage Impress(const MasterPattern& master, const TouchVariation& touch, int width, int height) {
+  if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) return {};
   GreyImage image(width, height);
   const double centre = MasterPattern::kSize / 2.0;
   const double c = std::cos(touch.rotation), s = std::sin(touch.rotation);

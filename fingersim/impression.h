@@ -26,7 +26,8 @@ struct TouchVariation {
 
 TouchVariation VariationOfTouch(std::int64_t finger, std::int64_t touch);
 
-// Renders a touch of `master` into a width x height image (both at least 1).
+// Renders a touch of `master` into a width x height image; an empty image (0 x 0) when a side
+// is outside 1..kMaxImageSide.
 GreyImage Impress(const MasterPattern& master, const TouchVariation& touch, int width, int height);
 
 // Touch number `touch` of finger number `finger` at the given size.

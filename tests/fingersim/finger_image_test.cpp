@@ -138,7 +138,7 @@ TEST(FingerImage, TouchesOfOneFingerShareRidgesThatOtherFingersLack) {
   EXPECT_EQ(distinct, 6);
 }
 
-TEST(FingerImage, PrintSitsOnALightBackgroundAtAnySize) {
+TEST(FingerImage, PrintSitsOnALightBackgroundAtEveryAcceptedSize) {
   struct Size {
     int width, height;
   };
@@ -147,7 +147,7 @@ TEST(FingerImage, PrintSitsOnALightBackgroundAtAnySize) {
     ASSERT_EQ(image.width, s.width);
     ASSERT_EQ(image.height, s.height);
     ASSERT_EQ(image.pixels.size(), static_cast<std::size_t>(s.width) * s.height);
-    if (s.width < 256) continue;
+    if (s.width < 256) continue;  // too small to show a print
     // Light corners; in the middle dark ridges and light valleys.
     double corners = 0, dark = 0, light = 0;
     for (int y = 0; y < s.height; ++y) {
@@ -163,6 +163,11 @@ TEST(FingerImage, PrintSitsOnALightBackgroundAtAnySize) {
     EXPECT_GT(corners / (4 * 20 * 20), 225.0) << s.width << "x" << s.height;
     EXPECT_GT(dark / (200 * 200), 0.25) << s.width << "x" << s.height;
     EXPECT_GT(light / (200 * 200), 0.15) << s.width << "x" << s.height;
+  }
+  for (Size s : {Size{0, 400}, Size{400, -1}, Size{kMaxImageSide + 1, 10}}) {
+    const GreyImage none = SynthesizeFinger(4, 0, s.width, s.height);
+    EXPECT_EQ(none.width, 0);
+    EXPECT_TRUE(none.pixels.empty());
   }
 }
 
