@@ -26,7 +26,7 @@
 #include "persist_stream_init.h"
 #include "property_map.h"
 #include "quick_activate.h"
-#include "specify_property_pages.h"
+#include "property_pages.h"
 #include "stream_value.h"
 #include "view_object.h"
 
