@@ -89,6 +89,8 @@ class Control {
   // The control's window while it is in-place active with one; null otherwise.
   HWND Hwnd() const { return window_.get(); }
   IOleClientSite* ClientSite() const { return clientSite_.get(); }
+  // The in-place site the container gave for activation; null before the first activation.
+  IOleInPlaceSite* InPlaceSite() const { return inPlaceSite_.get(); }
   // The position the container gave at activation or through SetObjectRects, in its window's
   // client coordinates.
   const RECT& PositionRect() const { return position_; }
