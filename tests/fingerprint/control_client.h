@@ -1,0 +1,163 @@
+// What the fingerprint control's C++ clients share: the server loaded from its file (no
+// registration needed), a new control made through its class factory, the simulated scanner's
+// control channel, and a watcher that reads and closes the message boxes of this process.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bstr.h"
+#include "com_ptr.h"
+#include "fingersdksim.h"
+#include "QuorvaneBiometric.h"
+
+namespace fingerprint_test {
+
+using activex::Bstr;
+using activex::ComPtr;
+
+inline std::wstring ServerPath() {
+  std::wstring path = L"Z:" QUORVANE_SERVER_PATH;
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+// The server DLL, loaded once for the test program.
+class Server {
+ public:
+  static Server& Get() {
+    static Server server;
+    return server;
+  }
+  HMODULE module() const { return module_; }
+  HRESULT ClassObject(REFCLSID clsid, IClassFactory** out) {
+    if (!getClassObject_) return E_UNEXPECTED;
+    return getClassObject_(clsid, IID_IClassFactory, reinterpret_cast<void**>(out));
+  }
+  HRESULT CanUnloadNow() { return canUnloadNow_ ? canUnloadNow_() : E_UNEXPECTED; }
+
+ private:
+  Server() : module_(LoadLibraryW(ServerPath().c_str())) {
+    if (!module_) return;
+    getClassObject_ = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    canUnloadNow_ = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+  }
+  HMODULE module_;
+  HRESULT(WINAPI* getClassObject_)(REFCLSID, REFIID, void**) = nullptr;
+  HRESULT(WINAPI* canUnloadNow_)() = nullptr;
+};
+
+// A new control through the server's class factory, as CoCreateInstance would make it.
+template <class I = IMyControl>
+HRESULT CreateControl(ComPtr<I>& out) {
+  ComPtr<IClassFactory> factory;
+  HRESULT hr = Server::Get().ClassObject(CLSID_MyControl, factory.put());
+  if (FAILED(hr)) return hr;
+  return factory->CreateInstance(nullptr, __uuidof(I), out.put_void());
+}
+
+// One message box as the watcher found it.
+struct SeenBox {
+  std::wstring caption;
+  std::wstring text;
+  HWND owner = nullptr;
+};
+
+// From construction to Stop, closes (with OK) every message box that a thread of this process
+// shows, remembering what it said. A box is modal in the call that shows it, so once that call
+// has returned, its box has been seen.
+class MessageBoxWatcher {
+ public:
+  MessageBoxWatcher() : thread_([this] { Run(); }) {}
+  ~MessageBoxWatcher() { Stop(); }
+
+  const std::vector<SeenBox>& Stop() {
+    if (thread_.joinable()) {
+      stop_ = true;
+      thread_.join();
+    }
+    return seen_;
+  }
+
+ private:
+  static BOOL CALLBACK Visit(HWND window, LPARAM context) {
+    auto* self = reinterpret_cast<MessageBoxWatcher*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (process != GetCurrentProcessId() || std::wstring(name) != L"#32770" ||
+        !IsWindowVisible(window) || self->closed_ == window)
+      return TRUE;
+    SeenBox box;
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    box.caption = text;
+    GetDlgItemTextW(window, 0xFFFF, text, 256);
+    box.text = text;
+    box.owner = GetWindow(window, GW_OWNER);
+    self->seen_.push_back(box);
+    self->closed_ = window;
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+  }
+  void Run() {
+    while (!stop_) {
+      EnumWindows(&Visit, reinterpret_cast<LPARAM>(this));
+      Sleep(20);
+    }
+  }
+
+  std::atomic<bool> stop_{false};
+  std::vector<SeenBox> seen_;
+  HWND closed_ = nullptr;  // the box already answered, while it closes
+  std::thread thread_;
+};
+
+// The simulated scanner's control channel, for steering and for its record of calls.
+class Scanner {
+ public:
+  explicit Scanner(ComPtr<IFingerSdkScanner> channel) : channel_(std::move(channel)) {}
+
+  void Results(const wchar_t* operation, const wchar_t* values) {
+    Bstr op(operation), v(values);
+    ASSERT_EQ(channel_->Results(op.get(), v.get()), S_OK);
+  }
+  void Fail(const wchar_t* operation, HRESULT hr) {
+    Bstr op(operation);
+    ASSERT_EQ(channel_->Fail(op.get(), hr), S_OK);
+  }
+  // Event 1 to 4 from the scanner; the empty text is a null string.
+  void Event(LONG dispid, const wchar_t* text) {
+    Bstr t(text);
+    ASSERT_EQ(channel_->Event(dispid, t.get()), S_OK);
+  }
+  void Reset() { ASSERT_EQ(channel_->Reset(), S_OK); }
+  // The calls since the last Reset, one per line, in order.
+  std::wstring Log() {
+    Bstr log;
+    EXPECT_EQ(channel_->get_CallLog(log.put()), S_OK);
+    return log.str();
+  }
+  LONG LiveObjects() {
+    LONG count = -1;
+    EXPECT_EQ(channel_->get_LiveObjects(&count), S_OK);
+    return count;
+  }
+  IFingerSdkScanner* get() const { return channel_.get(); }
+
+ private:
+  ComPtr<IFingerSdkScanner> channel_;
+};
+
+}  // namespace fingerprint_test

@@ -1,0 +1,25 @@
+// A stand-in for the simulated fingerprint SDK inside the test process: the SDK class is served
+// by a class object registered for this process (CoRegisterClassObject), so the control's
+// CoCreateInstance reaches it. Its objects keep to the simulated scanner's control channel
+// (fingersim::ScannerChannel: scripted statuses, one-off failures, the call log) for the
+// start-up, shut-down and capture operations and the event connection; images are not offered.
+//
+// The tests steer it through the control channel's own interface, IFingerSdkScanner.
+#pragma once
+
+#include <windows.h>
+
+#include "com_ptr.h"
+#include "fingersdksim.h"
+
+namespace stand_in_sdk {
+
+// Serves the SDK class in this process until Revoke (or the end of the process).
+// `creation`: what creating an SDK object answers; a failure stands for an SDK that is missing.
+HRESULT Register(HRESULT creation = S_OK);
+void Revoke();
+
+// The control channel. Touch, TouchImage and PictureWithoutIPicture are E_NOTIMPL.
+activex::ComPtr<IFingerSdkScanner> Scanner();
+
+}  // namespace stand_in_sdk
