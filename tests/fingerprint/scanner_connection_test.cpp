@@ -17,16 +17,6 @@
 namespace fingerprint_test {
 namespace {
 
-class OleEnvironment : public testing::Environment {
- public:
-  void SetUp() override { ASSERT_EQ(OleInitialize(nullptr), S_OK); }
-  void TearDown() override {
-    stand_in_sdk::Revoke();
-    OleUninitialize();
-  }
-};
-const auto* const oleEnvironment = testing::AddGlobalTestEnvironment(new OleEnvironment);
-
 constexpr wchar_t kStartupFailure[] = L"Failed to Initialized FingerPrint ActiveX";
 
 class ScannerConnection : public testing::Test {
