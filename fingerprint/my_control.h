@@ -126,6 +126,9 @@ class CMyControl : public activex::ObjectRoot<CMyControl>,
 
   bool HoldsRawImage() const;
 
+  // The image event's run (image/image_event.cpp); S_FALSE when it stops quietly.
+  HRESULT AcquireImage(LONG dim1, LONG dim2, VARIANT* rawImage, LONG extra);
+
   // The sink is declared before m_sdk: the SDK control, released first, may still let go of
   // the sink as it goes.
   activex::EventSink<CMyControl> m_sdkEvents{this, kSdkEvents, kSdkSinkMap};
