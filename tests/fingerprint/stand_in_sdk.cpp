@@ -34,6 +34,14 @@ LogArg Text(BSTR text) {
 class SdkObject;
 std::vector<SdkObject*> liveObjects;
 
+// The element count of the array a raw image VARIANT holds, by value or by reference; 0 for none.
+long Count(const VARIANT* raw) {
+  if (!raw) return 0;
+  SAFEARRAY* a = nullptr;
+  if (raw->vt & VT_ARRAY) a = (raw->vt & VT_BYREF) ? (raw->pparray ? *raw->pparray : nullptr) : raw->parray;
+  return a && SafeArrayGetDim(a) >= 1 ? static_cast<long>(a->rgsabound[0].cElements) : 0;
+}
+
 // IDispatch methods nobody here calls through IDispatch.
 template <class I>
 class NoDispatch : public I {
@@ -74,6 +82,28 @@ class SdkObject final : public NoDispatch<IFingerSdk>,
       DISPPARAMS params{&arg, nullptr, 1, 0};
       sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                    nullptr, nullptr);
+    }
+  }
+
+  // Sends the image event with `raw` passed by reference.
+  void FireImage(VARIANT* raw, LONG width, LONG height, LONG extra) {
+    for (size_t i = 0; i < sinks_.size(); ++i) {
+      ComPtr<IDispatch> sink = sinks_[i];
+      if (!sink) continue;
+      VARIANT args[5];  // last argument first
+      args[4].vt = VT_BSTR;
+      args[4].bstrVal = nullptr;
+      args[3].vt = VT_I4;
+      args[3].lVal = width;
+      args[2].vt = VT_I4;
+      args[2].lVal = height;
+      args[1].vt = VT_BYREF | VT_VARIANT;
+      args[1].pvarVal = raw;
+      args[0].vt = VT_I4;
+      args[0].lVal = extra;
+      DISPPARAMS params{args, nullptr, 5, 0};
+      sink->Invoke(fingerprint::kSdkImage, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                   &params, nullptr, nullptr, nullptr);
     }
   }
 
@@ -119,8 +149,17 @@ class SdkObject final : public NoDispatch<IFingerSdk>,
   }
   STDMETHODIMP Reserved22() override { return E_NOTIMPL; }
   STDMETHODIMP Reserved23() override { return E_NOTIMPL; }
-  STDMETHODIMP RawImageToPicture(VARIANT*, LONG, LONG, LONG, IDispatch**, LONG*) override {
-    return E_NOTIMPL;
+  // Records the call and makes no picture: code 1 unless scripted.
+  STDMETHODIMP RawImageToPicture(VARIANT* raw, LONG width, LONG height, LONG flags,
+                                 IDispatch** picture, LONG* code) override {
+    if (!picture || !code) return E_POINTER;
+    *picture = nullptr;
+    const ScannerChannel::Call call = ScannerChannel::Process().Enter(
+        Operation::RawImageToPicture, {LogArg::Number(Count(raw)), LogArg::Number(width),
+                                       LogArg::Number(height), LogArg::Number(flags)});
+    if (call.failed()) return call.failure;
+    *code = call.scripted ? call.scripted->value : 1;
+    return S_OK;
   }
   STDMETHODIMP ExtractTemplateFromImage(VARIANT*, LONG, LONG, LONG, SAFEARRAY**, LONG*, LONG,
                                         LONG*) override {
@@ -296,5 +335,14 @@ void Revoke() {
 }
 
 ComPtr<IFingerSdkScanner> Scanner() { return ComPtr<IFingerSdkScanner>(&channel); }
+
+void FireImage(VARIANT* raw, LONG width, LONG height, LONG extra) {
+  const std::vector<SdkObject*> now = liveObjects;
+  for (SdkObject* object : now) {
+    object->AddRef();
+    object->FireImage(raw, width, height, extra);
+    object->Release();
+  }
+}
 
 }  // namespace stand_in_sdk

@@ -2,7 +2,8 @@
 // by a class object registered for this process (CoRegisterClassObject), so the control's
 // CoCreateInstance reaches it. Its objects keep to the simulated scanner's control channel
 // (fingersim::ScannerChannel: scripted statuses, one-off failures, the call log) for the
-// start-up, shut-down and capture operations and the event connection; images are not offered.
+// start-up, shut-down and capture operations and the event connection. It makes no pictures:
+// RawImageToPicture is recorded and answers code 1 unless scripted.
 //
 // The tests steer it through the control channel's own interface, IFingerSdkScanner.
 #pragma once
@@ -21,5 +22,9 @@ void Revoke();
 
 // The control channel. Touch, TouchImage and PictureWithoutIPicture are E_NOTIMPL.
 activex::ComPtr<IFingerSdkScanner> Scanner();
+
+// Sends the image event (DISPID 5) from every live SDK object, `raw` passed by reference as
+// the given VARIANT itself, whatever it holds.
+void FireImage(VARIANT* raw, LONG width, LONG height, LONG extra);
 
 }  // namespace stand_in_sdk
