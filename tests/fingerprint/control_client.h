@@ -129,13 +129,27 @@ class Scanner {
  public:
   explicit Scanner(ComPtr<IFingerSdkScanner> channel) : channel_(std::move(channel)) {}
 
+  // The channel of the registered simulated SDK ("FingerSdkSim.Scanner").
+  static Scanner Simulated() {
+    CLSID clsid{};
+    ComPtr<IFingerSdkScanner> channel;
+    EXPECT_EQ(CLSIDFromProgID(L"FingerSdkSim.Scanner", &clsid), S_OK);
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IFingerSdkScanner,
+                               channel.put_void()),
+              S_OK);
+    return Scanner(channel);
+  }
+
   void Results(const wchar_t* operation, const wchar_t* values) {
     Bstr op(operation), v(values);
     ASSERT_EQ(channel_->Results(op.get(), v.get()), S_OK);
   }
   void Fail(const wchar_t* operation, HRESULT hr) {
     Bstr op(operation);
-    ASSERT_EQ(channel_->Fail(op.get(), hr), S_OK);
+    VARIANT code;
+    code.vt = VT_I4;
+    code.lVal = hr;
+    ASSERT_EQ(channel_->Fail(op.get(), code), S_OK);
   }
   // Event 1 to 4 from the scanner; the empty text is a null string.
   void Event(LONG dispid, const wchar_t* text) {
@@ -155,6 +169,7 @@ class Scanner {
     return count;
   }
   IFingerSdkScanner* get() const { return channel_.get(); }
+  explicit operator bool() const { return static_cast<bool>(channel_); }
 
  private:
   ComPtr<IFingerSdkScanner> channel_;

@@ -22,8 +22,8 @@ namespace {
 class ControlObject : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(stand_in_sdk::Register(), S_OK);
-    Scanner(stand_in_sdk::Scanner()).Reset();
+    stand_in_sdk::Revoke();
+    Scanner::Simulated().Reset();
     ASSERT_EQ(CreateControl(control), S_OK);
   }
   void TearDown() override {

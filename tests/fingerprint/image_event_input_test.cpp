@@ -65,6 +65,7 @@ TEST(ImageEventInput, OnlyAOneDimensionalByteArrayIsAnImage) {
     EXPECT_FALSE(image);
   }
   EXPECT_EQ(control->Destroy(), S_OK);
+  stand_in_sdk::Revoke();
   SafeArrayDestroy(referenced);
 }
 

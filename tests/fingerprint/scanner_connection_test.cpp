@@ -22,7 +22,8 @@ constexpr wchar_t kStartupFailure[] = L"Failed to Initialized FingerPrint Active
 class ScannerConnection : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(stand_in_sdk::Register(), S_OK);
+    stand_in_sdk::Revoke();
+    ASSERT_TRUE(scanner);
     scanner.Reset();
   }
 
@@ -43,14 +44,14 @@ class ScannerConnection : public testing::Test {
     return control;
   }
 
-  Scanner scanner{stand_in_sdk::Scanner()};
+  Scanner scanner = Scanner::Simulated();
 };
 
 TEST_F(ScannerConnection, CreationStartsTheSdkWithOneRetry) {
   const HRESULT kNotConnectable = CONNECT_E_CANNOTCONNECT;
   struct Case {
     const char* name;
-    std::function<void(Scanner&)> script;
+    std::function<void(Scanner&)> script;  // null: no SDK can be created
     HRESULT expected;
     int messages;
     std::wstring log;
@@ -87,14 +88,21 @@ TEST_F(ScannerConnection, CreationStartsTheSdkWithOneRetry) {
        L"StartupStage1()\nStartupStage2()"},
       {"the event connection is refused", [=](Scanner& s) { s.Fail(L"Advise", kNotConnectable); },
        kNotConnectable, 1, L""},
+      {"no SDK to create", nullptr, REGDB_E_CLASSNOTREG, 0, L""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     scanner.Reset();
-    c.script(scanner);
+    if (c.script) {
+      c.script(scanner);
+    } else {
+      // The SDK's class answers as an unregistered class does, for this process only.
+      ASSERT_EQ(stand_in_sdk::Register(REGDB_E_CLASSNOTREG), S_OK);
+    }
     ComPtr<IMyControl> control;
     std::vector<SeenBox> boxes;
     EXPECT_EQ(Create(control, boxes), c.expected);
+    stand_in_sdk::Revoke();
     EXPECT_EQ(static_cast<bool>(control), SUCCEEDED(c.expected));
     EXPECT_EQ(scanner.Log(), c.log);
     ASSERT_EQ(boxes.size(), static_cast<size_t>(c.messages));
@@ -127,6 +135,15 @@ Step Event(LONG dispid, const wchar_t* device) {
           },
           S_OK};
 }
+// Lets the thread's pending messages through, as a host's message loop does.
+Step Pump() {
+  return {[](IMyControl*, Scanner&) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            return S_OK;
+          },
+          S_OK};
+}
 Step Fail(const wchar_t* operation, HRESULT hr) {
   return {[=](IMyControl*, Scanner& s) {
             s.Fail(operation, hr);
@@ -142,6 +159,8 @@ TEST_F(ScannerConnection, CaptureFollowsHostCallsAndDeviceEvents) {
     std::wstring log;
   } cases[] = {
       {"Start on a fresh control, then again", {Start(), Start()}, L"BeginCaptureOn(null)"},
+      {"the scanner names its device once the thread takes messages", {Pump(), Start(), Stop()},
+       L"BeginCaptureOn(SIM-SCANNER-01)\nEndCaptureOn(SIM-SCANNER-01)"},
       {"Stop on a fresh control", {Stop()}, L""},
       {"event 2 while not capturing changes nothing, not even the device",
        {Event(2, L"B"), Start()}, L"BeginCaptureOn(null)"},

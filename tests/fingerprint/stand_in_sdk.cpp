@@ -282,8 +282,10 @@ class Channel final : public NoDispatch<IFingerSdkScanner> {
     return ScannerChannel::Process().SetResults(Utf8(operation), Utf8(values)) ? S_OK
                                                                                : E_INVALIDARG;
   }
-  STDMETHODIMP Fail(BSTR operation, LONG hresult) override {
-    return ScannerChannel::Process().AddFailure(Utf8(operation), hresult) ? S_OK : E_INVALIDARG;
+  STDMETHODIMP Fail(BSTR operation, VARIANT hresult) override {
+    if (hresult.vt != VT_I4) return E_INVALIDARG;  // the tests pass their codes as numbers
+    return ScannerChannel::Process().AddFailure(Utf8(operation), hresult.lVal) ? S_OK
+                                                                               : E_INVALIDARG;
   }
   STDMETHODIMP PictureWithoutIPicture(VARIANT_BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP Touch(LONG) override { return E_NOTIMPL; }

@@ -1,6 +1,7 @@
-// A stand-in for the simulated fingerprint SDK inside the test process: the SDK class is served
-// by a class object registered for this process (CoRegisterClassObject), so the control's
-// CoCreateInstance reaches it. Its objects keep to the simulated scanner's control channel
+// A stand-in for the simulated fingerprint SDK inside the test process, for what the registered
+// one cannot do: an SDK class that cannot be created, and image events carrying any VARIANT.
+// While registered (CoRegisterClassObject, this process only), the control's CoCreateInstance
+// reaches it instead of the registered SDK. Its objects keep to the simulated scanner's control channel
 // (fingersim::ScannerChannel: scripted statuses, one-off failures, the call log) for the
 // start-up, shut-down and capture operations and the event connection. It makes no pictures:
 // RawImageToPicture is recorded and answers code 1 unless scripted.
