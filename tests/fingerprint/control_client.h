@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,6 +159,24 @@ class Scanner {
     ASSERT_EQ(channel_->Event(dispid, t.get()), S_OK);
   }
   void Reset() { ASSERT_EQ(channel_->Reset(), S_OK); }
+  // The image event with a new image of that finger, on every live SDK object.
+  void Touch(LONG finger) { ASSERT_EQ(channel_->Touch(finger), S_OK); }
+  // The image event with these grey pixels, `width` per row.
+  void TouchImage(LONG width, LONG height, const std::vector<unsigned char>& pixels) {
+    VARIANT bytes;
+    bytes.vt = VT_ARRAY | VT_UI1;
+    bytes.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(pixels.size()));
+    ASSERT_NE(bytes.parray, nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(bytes.parray, &data), S_OK);
+    if (!pixels.empty()) memcpy(data, pixels.data(), pixels.size());
+    SafeArrayUnaccessData(bytes.parray);
+    EXPECT_EQ(channel_->TouchImage(width, height, bytes), S_OK);
+    VariantClear(&bytes);
+  }
+  void PictureWithoutIPicture(bool on) {
+    ASSERT_EQ(channel_->PictureWithoutIPicture(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+  }
   // The calls since the last Reset, one per line, in order.
   std::wstring Log() {
     Bstr log;
@@ -173,6 +193,57 @@ class Scanner {
 
  private:
   ComPtr<IFingerSdkScanner> channel_;
+};
+
+// A host's sink for the control's events: every event in order, and `during` run inside each
+// one as a host's handler runs. Lives on the stack; its count is for show.
+class HostEvents final : public IDispatch {
+ public:
+  std::vector<DISPID> seen;
+  std::function<void(DISPID)> during;
+
+  ~HostEvents() { Unadvise(); }
+
+  void Advise(IUnknown* control) {
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
+    ASSERT_EQ(container->FindConnectionPoint(DIID__IMyControlEvents, point_.put()), S_OK);
+    ASSERT_EQ(point_->Advise(this, &cookie_), S_OK);
+  }
+  void Unadvise() {
+    if (point_) {
+      EXPECT_EQ(point_->Unadvise(cookie_), S_OK);
+    }
+    point_ = nullptr;
+  }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID__IMyControlEvents) {
+      *out = static_cast<IDispatch*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                      UINT*) override {
+    seen.push_back(dispid);
+    if (during) during(dispid);
+    return S_OK;
+  }
+
+ private:
+  ComPtr<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
 };
 
 }  // namespace fingerprint_test

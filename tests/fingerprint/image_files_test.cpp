@@ -7,22 +7,19 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-using std::max;
-using std::min;
-#include <gdiplus.h>
-
 #include "bmp.h"
-#include "handle.h"
+#include "image_file_checks.h"
 #include "image_files.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using image_checks::Bytes;
+using image_checks::Decode;
+using image_checks::Exists;
+using image_checks::Read;
 
 // A picture whose SaveAsFile writes the given bytes, and nothing else of IPicture.
 class SavingPicture final : public IPicture {
@@ -89,49 +86,9 @@ Bytes GreyBmp(int width, int height) {
   return fingersim::EncodeGreyBmp(image);
 }
 
-bool Exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
-Bytes Read(const wchar_t* path) {
-  activex::UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  Bytes bytes(GetFileSize(file.get(), nullptr));
-  DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  bytes.resize(read);
-  return bytes;
-}
-
 void RemoveFolder() {
-  DeleteFileW(fingerprint::kBmpFile);
-  DeleteFileW(fingerprint::kJpegFile);
-  RemoveDirectoryW(L"C:\\FingerImage");
+  image_checks::RemoveImageFolder(fingerprint::kBmpFile, fingerprint::kJpegFile, L"C:\\FingerImage");
 }
-
-struct Decoded {
-  UINT width = 0, height = 0;
-  GUID format{};
-};
-
-// The JPEG as GDI+ reads it back.
-Decoded Decode(const wchar_t* path) {
-  namespace gp = Gdiplus::DllExports;
-  Decoded d;
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartupInput input;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return d;
-  Gdiplus::GpImage* image = nullptr;
-  if (gp::GdipLoadImageFromFile(path, &image) == Gdiplus::Ok) {
-    gp::GdipGetImageWidth(image, &d.width);
-    gp::GdipGetImageHeight(image, &d.height);
-    gp::GdipGetImageRawFormat(image, &d.format);
-    gp::GdipDisposeImage(image);
-  }
-  Gdiplus::GdiplusShutdown(token);
-  return d;
-}
-
-const GUID kJpegFormat = {0xb96b3cae, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
 
 TEST(ImageFiles, MakesTheFolderAndBothFiles) {
   RemoveFolder();
@@ -140,8 +97,8 @@ TEST(ImageFiles, MakesTheFolderAndBothFiles) {
   SavingPicture picture(bmp);
   ASSERT_EQ(fingerprint::WriteImageFiles(&picture), S_OK);
   EXPECT_EQ(Read(fingerprint::kBmpFile), bmp) << "the BMP is the picture's own serialisation";
-  const Decoded jpeg = Decode(fingerprint::kJpegFile);
-  EXPECT_EQ(jpeg.format, kJpegFormat);
+  const image_checks::Decoded jpeg = Decode(fingerprint::kJpegFile);
+  EXPECT_EQ(jpeg.format, image_checks::kJpegFormat);
   EXPECT_EQ(jpeg.width, 61u);
   EXPECT_EQ(jpeg.height, 43u);
 
