@@ -132,6 +132,7 @@ const char* Track2Decoder::DecodeTrack2(unsigned char* samples, std::int32_t byt
 void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCount) {
   peakList_.clear();
   candidates_.clear();
+  thresholds_ = {0, kQuietLimit, -kQuietLimit};
   if (samples == nullptr || byteCount < 2) return;
   const std::int32_t n = byteCount / 2;
   // A candidate needs at least three samples (back inside, outside, falling back), so this
@@ -198,6 +199,8 @@ void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCou
     }
     previous = s;
   }
+
+  thresholds_ = {base, thi, tlo};
 
   // Final filter: a candidate that stays inside the final thresholds is dropped and its
   // interval goes to the next one. The last candidate is always kept.

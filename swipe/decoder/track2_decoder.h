@@ -40,6 +40,13 @@ class StdoutSink final : public DiagnosticSink {
   void WriteLine(const char* text) override;
 };
 
+// The working values FindPeaks ended with.
+struct PeakThresholds {
+  int baseline = 0;
+  int upper = 0;  // Thi
+  int lower = 0;  // Tlo
+};
+
 // What the last DecodeTrack2 call did, for tests and measurements.
 struct DecodeStats {
   int passes = 0;               // peak detections run
@@ -109,6 +116,7 @@ class Track2Decoder {
   bool FrameEndedAtSentinel() const { return frameEndedAtSentinel_; }
 
   const DecodeStats& LastStats() const { return stats_; }
+  const PeakThresholds& LastThresholds() const { return thresholds_; }
 
  private:
   const char* FrameOnce(int length);
@@ -126,6 +134,7 @@ class Track2Decoder {
   bool reversedOnce_ = false;
   bool frameEndedAtSentinel_ = false;
   DecodeStats stats_;
+  PeakThresholds thresholds_;
 
   char classified_[kBitTextSize];   // ClassifyIntervals' bit text
   char framed_[kBitTextSize];       // FrameTrack2's working text B, also its result
