@@ -28,6 +28,18 @@ inline int BoundedLength(const char* text) {
   return n;
 }
 
+// Whether a block of samples holds one beyond a threshold that has turned back.
+constexpr int kStartBlock = 16;
+inline bool BlockHasPulseStart(const std::int16_t* x, int thi, int tlo) {
+  int hit = 0;
+  for (int j = 0; j < kStartBlock; ++j) {
+    const int s = x[j];
+    const int p = x[j - 1];
+    hit |= ((s > thi) & (s < p)) | ((s < tlo) & (s > p));
+  }
+  return hit != 0;
+}
+
 // A closed range X - T .. X + T.
 inline bool InBand(double value, double centre, double tolerance) {
   return value >= centre - tolerance && value <= centre + tolerance;
@@ -79,11 +91,12 @@ const char* Track2Decoder::DecodeTrack2(unsigned char* samples, std::int32_t byt
   if (samples == nullptr || byteCount < kMinByteCount) return kEmptyText;
   std::memset(samples, 0, static_cast<std::size_t>(byteCount < kZeroedBytes ? byteCount : kZeroedBytes));
 
+  LoadSamples(samples, byteCount);
   bool accepted = false;
   for (int pass = 0; pass < kPasses && !accepted; ++pass) {
     sensitivityFraction_ = (pass + 0.5) / 10;
     bool errorSeen = false;
-    FindPeaks(samples, byteCount);
+    ScanPeaks();
     CapLeadingIntervals();
     ++stats_.passes;
 
@@ -129,12 +142,30 @@ const char* Track2Decoder::DecodeTrack2(unsigned char* samples, std::int32_t byt
 // ---------------------------------------------------------------------------------------------
 // Peak detection
 
+void Track2Decoder::LoadSamples(const unsigned char* samples, std::int32_t byteCount) {
+  // One zero sample in front: the sample before sample 0 reads as 0.
+  const std::size_t n = samples == nullptr || byteCount < 2 ? 0 : static_cast<std::size_t>(byteCount / 2);
+  if (pcm_.capacity() < n + 1) pcm_.reserve(n + 1);
+  pcm_.resize(n + 1);
+  pcm_[0] = 0;
+  std::int16_t* out = pcm_.data() + 1;
+  for (std::size_t k = 0; k < n; ++k) {
+    out[k] = static_cast<std::int16_t>(SampleAt(samples, static_cast<std::int32_t>(k)));
+  }
+}
+
 void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCount) {
+  LoadSamples(samples, byteCount);
+  ScanPeaks();
+}
+
+void Track2Decoder::ScanPeaks() {
   peakList_.clear();
   candidates_.clear();
   thresholds_ = {0, kQuietLimit, -kQuietLimit};
-  if (samples == nullptr || byteCount < 2) return;
-  const std::int32_t n = byteCount / 2;
+  const std::int32_t n = pcm_.empty() ? 0 : static_cast<std::int32_t>(pcm_.size() - 1);
+  if (n == 0) return;
+  const std::int16_t* x = pcm_.data() + 1;  // x[-1] is 0
   // A candidate needs at least three samples (back inside, outside, falling back), so this
   // reservation is never outgrown during the scan.
   const std::size_t most = static_cast<std::size_t>(n) / 2 + 2;
@@ -145,7 +176,7 @@ void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCou
   int sum = 0;
   int base = 0;
   for (std::int32_t k = kBaselineFirst; k <= kBaselineLast && k < n; ++k) {
-    const int s = SampleAt(samples, k);
+    const int s = x[k];
     if (s >= kQuietLimit || s <= -kQuietLimit) break;
     sum += s;
     base = sum / (k + 1);
@@ -165,25 +196,40 @@ void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCou
     if (c < tlo) tlo = static_cast<int>(c);
   };
 
-  bool inPeak = false;
-  int extreme = 0;   // M: the highest (or lowest) value of the current pulse
-  int previous = 0;  // P
+  // The scan alternates between two states, each in a loop of its own so that the common
+  // case (nothing happens) costs little. P, the previous sample, is x[k - 1] throughout.
+  int previous = 0;            // P
+  int extreme = 0;             // M: the highest (or lowest) value of the current pulse
   std::int32_t reference = 0;  // L: position of the previous pulse
-  for (std::int32_t k = 0; k < n; ++k) {
-    const int s = SampleAt(samples, k);
-    if (s > thi && !inPeak && s < previous) {
-      candidates_.push_back({k, s, k - reference});
-      extreme = previous;
-      inPeak = true;
+  std::int32_t k = 0;
+  while (k < n) {
+    // Outside a pulse: a sample beyond a threshold that has turned back starts one. Whole
+    // blocks without such a sample are passed over first.
+    while (k + kStartBlock <= n && !BlockHasPulseStart(x + k, thi, tlo)) k += kStartBlock;
+    previous = x[k - 1];
+    int s = 0;
+    bool up = false;
+    for (; k < n; ++k) {
+      s = x[k];
+      up = (s > thi) & (s < previous);
+      const bool down = (s < tlo) & (s > previous);
+      if (up | down) break;
+      previous = s;
+    }
+    if (k >= n) break;
+    candidates_.push_back({k, s, k - reference});
+    extreme = previous;
+    if (up) {
       raise(s);
-    } else if (s < tlo && !inPeak) {
-      if (s > previous) {
-        candidates_.push_back({k, s, k - reference});
-        extreme = previous;
-        inPeak = true;
-        lower(s);
-      }
-    } else if (inPeak) {
+    } else {
+      lower(s);
+    }
+    previous = s;
+    ++k;
+    // Inside a pulse: a higher crest (deeper trough) moves the record; back inside the
+    // thresholds ends the pulse.
+    for (; k < n; ++k) {
+      s = x[k];
       if (extreme > thi && s > extreme) {
         candidates_.back() = {k, s, k - reference};
         extreme = s;
@@ -193,11 +239,13 @@ void Track2Decoder::FindPeaks(const unsigned char* samples, std::int32_t byteCou
         extreme = s;
         lower(s);
       } else if (tlo < s && s < thi) {
-        inPeak = false;
         reference = candidates_.back().position;
+        previous = s;
+        ++k;
+        break;
       }
+      previous = s;
     }
-    previous = s;
   }
 
   thresholds_ = {base, thi, tlo};
@@ -283,23 +331,25 @@ const char* Track2Decoder::ClassifyIntervals(int windowSize) {
     }
   }
 
-  // Decoding.
+  // Decoding. The weighted sum of the ring is kept up to date as the ring turns: every slot
+  // loses one weight and the slot written becomes the newest (exact integer arithmetic, so the
+  // mean is the same as summed afresh).
   const double weightSum = K * (K + 1) / 2;
   int r = 0;
   bool halfPending = false;
   int length = 0;
+  std::int64_t weighted = 0;
+  std::int64_t total = 0;
+  for (int j = 0; j < K; ++j) {
+    weighted += (j + 1) * W[j];
+    total += W[j];
+  }
   for (std::int64_t i = 0; i < n && length < kMaxBits; ++i) {
-    std::int64_t weighted = 0;
-    for (int j = 0; j < K; ++j) {
-      int slot = r + j;
-      if (slot >= K) slot -= K;
-      weighted += (j + 1) * W[slot];
-    }
     const double A = static_cast<double>(weighted) / weightSum;
     const double T = tolerance * A;
     const double H = A / 2;
     const std::int64_t e = rec[i].interval;
-    const std::int64_t Wp = W[(r + K - 1) % K];
+    const std::int64_t Wp = W[r == 0 ? K - 1 : r - 1];
     const std::int64_t Q = Wp / 2;
     std::int64_t P = 0;
     std::int64_t S = 0;
@@ -310,12 +360,17 @@ const char* Track2Decoder::ClassifyIntervals(int windowSize) {
       same = static_cast<std::int64_t>(rec[i - 1].amplitude) * rec[i].amplitude >= 0;
     }
 
+    auto turn = [&](std::int64_t x) {
+      weighted += K * x - total;
+      total += x - W[r];
+      W[r] = x;
+      r = r + 1 == K ? 0 : r + 1;
+    };
     auto emit = [&](char bit, std::int64_t x) {
       classified_[length++] = bit;
-      W[r] = x;
-      r = (r + 1) % K;
+      turn(x);
     };
-    auto skip = [&]() { r = (r + 1) % K; };
+    auto skip = [&]() { turn(W[r]); };
     auto hold = [&]() { halfPending = true; };
 
     if (InBand(e, A, T)) {                                    // 1: a whole bit period

@@ -120,6 +120,8 @@ class Track2Decoder {
 
  private:
   const char* FrameOnce(int length);
+  void LoadSamples(const unsigned char* samples, std::int32_t byteCount);
+  void ScanPeaks();
   void Reset();
 
   DiagnosticSink* sink_;
@@ -129,6 +131,7 @@ class Track2Decoder {
   double timingTolerance_ = 0.2;
   std::vector<PeakRecord> peakList_;
   std::vector<PeakRecord> candidates_;
+  std::vector<std::int16_t> pcm_;   // the samples of the buffer being decoded
   std::vector<int> parityErrors_;
   std::vector<int> lrcErrors_;
   bool reversedOnce_ = false;
