@@ -11,7 +11,6 @@ constexpr int kBaselineFirst = 25;       // the baseline is measured on samples 
 constexpr int kBaselineLast = 34;
 constexpr int kQuietLimit = 175;         // starting thresholds: baseline +/- 175
 constexpr char kStartSentinel[] = "11010";
-constexpr char kEndSentinel[] = "11111";
 constexpr char kLinePrefix[] = "Temp decoded: ";
 const char kEmptyText[] = "";
 
@@ -74,7 +73,9 @@ void Track2Decoder::Reset() {
   reversedOnce_ = false;
   frameEndedAtSentinel_ = false;
   stats_ = DecodeStats{};
-  std::memset(resultText_, 0, sizeof resultText_);
+  // Every text is NUL-terminated where it ends; nothing reads past the terminator, so emptying
+  // a text is enough (a full clear of 16 KiB per stage call would cost more than the stage).
+  resultText_[0] = '\0';
 }
 
 void Track2Decoder::BeginAttempt() {
@@ -290,7 +291,7 @@ void Track2Decoder::CapLeadingIntervals() {
 // Bit recovery
 
 const char* Track2Decoder::ClassifyIntervals(int windowSize) {
-  std::memset(classified_, 0, sizeof classified_);
+  classified_[0] = '\0';
   const std::int64_t n = static_cast<std::int64_t>(peakList_.size());
   if (n == 0) return classified_;
   const int K = windowSize < kSmallestWindow ? kSmallestWindow
@@ -455,9 +456,9 @@ const char* Track2Decoder::ClassifyIntervals(int windowSize) {
 const char* Track2Decoder::FrameTrack2(const char* bits) {
   frameEndedAtSentinel_ = false;
   const int length = BoundedLength(bits);
-  // Copy first, then clear the rest: `bits` may be this decoder's own framed text.
+  // `bits` may be this decoder's own framed text.
   std::memmove(framed_, bits, static_cast<std::size_t>(length));
-  std::memset(framed_ + length, 0, sizeof framed_ - static_cast<std::size_t>(length));
+  framed_[length] = '\0';
   const char* result = FrameOnce(length);
   if (result != nullptr) return result;
 
@@ -558,7 +559,7 @@ void Track2Decoder::CheckLrc(const char* bits) {
 }
 
 const char* Track2Decoder::BitsToCharacters(const char* bits, int bitsPerChar) {
-  std::memset(characters_, 0, sizeof characters_);
+  characters_[0] = '\0';
   const int length = BoundedLength(bits);
   if (bitsPerChar < 1 || length <= bitsPerChar) return characters_;
   int out = 0;
@@ -569,6 +570,7 @@ const char* Track2Decoder::BitsToCharacters(const char* bits, int bitsPerChar) {
     }
     characters_[out++] = static_cast<char>(48 + value);
   }
+  characters_[out] = '\0';
   return characters_;
 }
 
