@@ -34,7 +34,12 @@ endfunction()
 # may embed files made at build time (a type library) from the current binary folder.
 function(controls_resources rc)
   cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
-  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${R_DEPENDS}")
+  set(deps)
+  foreach(d IN LISTS R_DEPENDS)
+    get_filename_component(d ${d} ABSOLUTE)
+    list(APPEND deps ${d})
+  endforeach()
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${deps}")
 endfunction()
 
 # controls_com_server(<name> SOURCES ... DEF <def> [LIBS ...]): an in-process COM server DLL
@@ -44,7 +49,8 @@ function(controls_com_server name)
   add_library(${name} SHARED ${S_SOURCES} ${S_DEF})
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
-  target_link_options(${name} PRIVATE -Wl,--kill-at)
+  # The .def names the exports undecorated; the fix-up binds them to the stdcall symbols.
+  target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
   target_link_libraries(${name} PRIVATE ${S_LIBS} ole32 oleaut32 uuid)
   set_property(TARGET ${name} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
