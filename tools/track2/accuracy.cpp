@@ -40,6 +40,7 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
   NullSink sink;
   swipe::Track2Decoder decoder(&sink);
   int wrongTotal = 0;
+  int wrongAccepted = 0;
   int decodes = 0;
 
   std::fprintf(out, "Accuracy map: %d swipes per cell, pulse amplitude %.0f, wobble %.0f %%\n",
@@ -61,6 +62,7 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
         for (int change : speedChanges) {
           int good = 0;
           int wrong = 0;
+          int accepted = 0;
           for (int seed = 0; seed < options.seeds; ++seed) {
             swipe::SynthRandom cardRandom(static_cast<std::uint64_t>(seed) * 7919 + 17);
             const std::string text = CardText(cardRandom);
@@ -82,14 +84,16 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
               ++good;
             } else if (!got.empty()) {
               ++wrong;
+              if (decoder.LastStats().accepted) ++accepted;
             }
           }
           std::fprintf(out, " %6.0f", 100.0 * good / options.seeds);
           if (wrong > 0) {
             wrongTotal += wrong;
-            char cell[96];
-            std::snprintf(cell, sizeof cell, "period %.0f, %s, speed %+d %%: %d of %d", period,
-                          dir ? "backward" : "forward", change, wrong, options.seeds);
+            wrongAccepted += accepted;
+            char cell[128];
+            std::snprintf(cell, sizeof cell, "period %.0f, %s, speed %+d %%: %d of %d (%d passed every check)",
+                          period, dir ? "backward" : "forward", change, wrong, options.seeds, accepted);
             wrongCells.push_back(cell);
           }
         }
@@ -100,11 +104,13 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
     if (wrongCells.empty()) {
       std::fprintf(out, "wrong texts returned: none\n");
     } else {
-      std::fprintf(out, "wrong texts returned (not the card, 16 characters or more):\n");
+      std::fprintf(out, "wrong texts returned (not the card, 16 characters or more; unless marked, no attempt "
+                        "passed every check and the last framed text came back):\n");
       for (const std::string& cell : wrongCells) std::fprintf(out, "  %s\n", cell.c_str());
     }
   }
-  std::fprintf(out, "\n%d decodes, %d wrong texts returned\n", decodes, wrongTotal);
+  std::fprintf(out, "\n%d decodes, %d wrong texts returned, %d of them after passing every check\n", decodes,
+               wrongTotal, wrongAccepted);
   return wrongTotal;
 }
 
