@@ -55,7 +55,9 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
       std::fprintf(out, " |");
     }
     std::fprintf(out, "\n");
-    std::vector<std::string> wrongCells;
+    std::vector<std::string> acceptedCells;
+    int tableWrong = 0;
+    int tableDecodes = 0;
     for (double period : periods) {
       std::fprintf(out, "%6.0f |", period);
       for (int dir = 0; dir < 2; ++dir) {
@@ -88,26 +90,26 @@ int RunAccuracyMap(const AccuracyOptions& options, std::FILE* out) {
             }
           }
           std::fprintf(out, " %6.0f", 100.0 * good / options.seeds);
-          if (wrong > 0) {
-            wrongTotal += wrong;
-            wrongAccepted += accepted;
+          tableWrong += wrong;
+          tableDecodes += options.seeds;
+          wrongTotal += wrong;
+          wrongAccepted += accepted;
+          if (accepted > 0) {
             char cell[128];
-            std::snprintf(cell, sizeof cell, "period %.0f, %s, speed %+d %%: %d of %d (%d passed every check)",
-                          period, dir ? "backward" : "forward", change, wrong, options.seeds, accepted);
-            wrongCells.push_back(cell);
+            std::snprintf(cell, sizeof cell, "period %.0f, %s, speed %+d %%: %d of %d", period,
+                          dir ? "backward" : "forward", change, accepted, options.seeds);
+            acceptedCells.push_back(cell);
           }
         }
         std::fprintf(out, " |");
       }
       std::fprintf(out, "\n");
     }
-    if (wrongCells.empty()) {
-      std::fprintf(out, "wrong texts returned: none\n");
-    } else {
-      std::fprintf(out, "wrong texts returned (not the card, 16 characters or more; unless marked, no attempt "
-                        "passed every check and the last framed text came back):\n");
-      for (const std::string& cell : wrongCells) std::fprintf(out, "  %s\n", cell.c_str());
-    }
+    // A wrong text is either the last framed attempt of a sweep in which nothing passed every
+    // check (the decoder's fallback), or one that passed every check: listed, as the worse kind.
+    std::fprintf(out, "wrong texts returned: %d of %d decodes; after passing every check: %zu cells\n",
+                 tableWrong, tableDecodes, acceptedCells.size());
+    for (const std::string& cell : acceptedCells) std::fprintf(out, "  %s\n", cell.c_str());
   }
   std::fprintf(out, "\n%d decodes, %d wrong texts returned, %d of them after passing every check\n", decodes,
                wrongTotal, wrongAccepted);
