@@ -87,6 +87,10 @@ std::string Output() {
   cut.pulseWidth = 0.30;
   cut.seed = 174;
   Run("cut-short frame", swipe::ToBytes(swipe::SynthesizeSwipe(cards[1], cut)), decoder, out);
+  cut.noise = 300;
+  cut.pulseWidth = 0.20;
+  cut.seed = 12968;
+  Run("cut-short frame, read later", swipe::ToBytes(swipe::SynthesizeSwipe(cards[1], cut)), decoder, out);
   // Nothing swiped: quiet and loud noise.
   Run("quiet noise", swipe::ToBytes(swipe::SynthesizeNoise(44100, 100, 0, 5)), decoder, out);
   Run("loud noise", swipe::ToBytes(swipe::SynthesizeNoise(44100, 20000, 0, 5)), decoder, out);
