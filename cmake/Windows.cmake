@@ -34,7 +34,12 @@ endfunction()
 # may embed files made at build time (a type library) from the current binary folder.
 function(controls_resources rc)
   cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
-  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${R_DEPENDS}")
+  set(deps)
+  foreach(d IN LISTS R_DEPENDS)
+    get_filename_component(d ${d} ABSOLUTE)
+    list(APPEND deps ${d})
+  endforeach()
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${deps}")
 endfunction()
 
 # controls_com_server(<name> SOURCES ... DEF <def> [LIBS ...]): an in-process COM server DLL
