@@ -3,7 +3,7 @@
 #include "capture_engine.h"
 #include "line_sink.h"
 #include "process_heap_blocks.h"
-#include "track2_decoder.h"
+#include "track2_decode_port.h"
 #include "windows_beeper.h"
 #include "winmm_wave_input.h"
 
@@ -11,28 +11,13 @@ namespace swipe {
 
 namespace {
 
-// The decoder's "Temp decoded: " lines go out the same way as the engine's.
-class DecoderLines final : public DiagnosticSink {
- public:
-  explicit DecoderLines(LineSink& lines) : lines_(lines) {}
-  void WriteLine(const char* text) override { lines_.WriteLine(text); }
-
- private:
-  LineSink& lines_;
-};
-
 struct Recorder {
   WinmmWaveInput device;
   ProcessHeapBlocks blocks;
   WindowsBeeper beeper;
   StdoutLineSink lines;
-  DecoderLines decoderLines{lines};
-  Track2Decoder decoder{&decoderLines};
-  CaptureEngine engine{CapturePorts{
-      device, blocks, beeper, lines,
-      [this](unsigned char* samples, std::int32_t byteCount) {
-        return decoder.DecodeTrack2(samples, byteCount);
-      }}};
+  Track2DecodePort decoder{lines};
+  CaptureEngine engine{CapturePorts{device, blocks, beeper, lines, decoder.Function()}};
 };
 
 // Made on first use and never destroyed: a recording may still run when the process ends, and
