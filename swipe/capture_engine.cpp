@@ -106,8 +106,8 @@ void CaptureEngine::ForgetRecordingState() {
 // --- Worker ---------------------------------------------------------------------------------
 
 void CaptureEngine::RecordThreadProc() {
-  ports_.lines.WriteLine("Recording...");
   try {
+    ports_.lines.WriteLine("Recording...");
     OpenWaveInput();
     QueueWaveBuffers();
     const DeviceResult started = ports_.device.Start();
@@ -115,6 +115,14 @@ void CaptureEngine::RecordThreadProc() {
   } catch (const StartFailure& failure) {
     // Whatever was opened or queued stays for the next stop to clean up.
     ports_.lines.WriteLine(std::string("ERROR EXCEPTION: ") + failure.text);
+    return;
+  } catch (...) {
+    // Anything else (no memory for a line, say) ends the start the same way; it must not end
+    // the host's process.
+    try {
+      ports_.lines.WriteLine(std::string("ERROR EXCEPTION: ") + kStartFailureText);
+    } catch (...) {
+    }
     return;
   }
   while (isRecording_.load()) std::this_thread::sleep_for(timing_.poll);
