@@ -18,7 +18,8 @@ class Variant {
   HRESULT CopyFrom(const VARIANT& source) {
     VARIANT copy;
     VariantInit(&copy);
-    HRESULT hr = VariantCopy(&copy, &source);
+    // VariantCopy only reads its source; its declaration lacks the const.
+    HRESULT hr = VariantCopy(&copy, const_cast<VARIANT*>(&source));
     if (FAILED(hr)) return hr;
     VariantClear(&v_);
     v_ = copy;

@@ -20,9 +20,11 @@ function(controls_idl idl)
   add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
     COMMAND ${WIDL} ${widl_args} -t -o ${out}/${name}.tlb ${src}
+    COMMAND ${CMAKE_COMMAND} -DIDL=${src} -DTLB=${out}/${name}.tlb
+            -P ${CMAKE_SOURCE_DIR}/cmake/check-typelib-id.cmake
     COMMAND ${WIDL} ${widl_args} -h -o ${out}/${name}.h ${src}
     COMMAND ${WIDL} ${widl_args} -u -o ${out}/${name}_i.c ${src}
-    DEPENDS ${src}
+    DEPENDS ${src} ${CMAKE_SOURCE_DIR}/cmake/check-typelib-id.cmake
     COMMENT "widl ${name}.idl"
     VERBATIM)
   set(${name}_TLB ${out}/${name}.tlb PARENT_SCOPE)
