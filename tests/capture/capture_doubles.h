@@ -1,6 +1,6 @@
-// Stand-ins for the capture engine's other ports: lines and beeps kept for inspection, capture
-// memory that is counted and checked against the device, and a decoder whose text is whatever
-// the recorded bytes spell (up to their first zero byte).
+// Stand-ins for the capture engine's other ports: lines and beeps kept for the tests to read,
+// capture memory that is counted and checked against the device, and a decoder whose text is
+// whatever the recorded bytes spell (up to their first zero byte).
 #pragma once
 
 #include <algorithm>
