@@ -46,10 +46,10 @@ struct CapturePorts {
 };
 
 struct CaptureTiming {
-  std::chrono::milliseconds poll{100};       // the worker's look at the recording flag
-  std::chrono::milliseconds stopPause{100};  // each of the two pauses of a stop
+  std::chrono::milliseconds poll{100};          // the worker's look at the recording flag
+  std::chrono::milliseconds stopPause{100};     // each of the two pauses of a stop
   std::chrono::milliseconds takeBackWait{100};  // for queued buffers after each device reset
-  int takeBackAttempts = 20;                 // resets before buffers the device keeps are left to it
+  int takeBackAttempts = 20;  // resets before buffers the device keeps are left to it
 };
 
 class CaptureEngine final : private WaveInputListener {
@@ -110,7 +110,8 @@ class CaptureEngine final : private WaveInputListener {
   CapturePorts ports_;
   CaptureTiming timing_;
 
-  mutable std::mutex controlMutex_;  // one BeginRecording / StopRecording / ResetRecordingState at a time
+  // One BeginRecording, StopRecording or ResetRecordingState at a time.
+  mutable std::mutex controlMutex_;
 
   // Recording bookkeeping. The worker handle and the device state are touched by the control
   // operations (under controlMutex_) and by the worker, which the control joins before it looks.

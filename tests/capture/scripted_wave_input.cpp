@@ -140,7 +140,8 @@ ReturnedBuffer ScriptedWaveInput::TakeHead(const Bytes* content) {
   r.index = index;
   r.done = true;
   if (content) {
-    r.bytesRecorded = static_cast<std::uint32_t>(std::min<std::size_t>(content->size(), slot.length));
+    r.bytesRecorded =
+        static_cast<std::uint32_t>(std::min<std::size_t>(content->size(), slot.length));
     std::memcpy(slot.data, content->data(), r.bytesRecorded);
   }
   return r;
@@ -209,7 +210,9 @@ void ScriptedWaveInput::CallbackThread() {
     }
     if (autoContent_ && open_ && started_ && !queue_.empty()) {
       const int count = autoCount_;
-      if (changed_.wait_for(lock, autoInterval_, [this] { return shutdown_ || !pending_.empty(); })) {
+      const bool woken =
+          changed_.wait_for(lock, autoInterval_, [this] { return shutdown_ || !pending_.empty(); });
+      if (woken) {
         continue;
       }
       if (open_ && started_ && !queue_.empty()) {
