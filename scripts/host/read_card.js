@@ -1,6 +1,6 @@
 // Reads a card through the sound input: StartRecording with 4-second buffers, wait until the
 // first buffer (which holds the swipe) has been decoded, then GetTrack2.
-// usage: cscript card_read.js WAIT_MS
+// usage: cscript read_card.js WAIT_MS
 function wait(ms) {  // Wine's WScript.Sleep ends the script; a busy wait stands in for it
   var end = new Date().getTime() + ms;
   while (new Date().getTime() < end) {}
