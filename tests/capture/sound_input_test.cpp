@@ -31,7 +31,7 @@ namespace {
 using capture_test::Bytes;
 using capture_test::CountedBeeps;
 using capture_test::KeptLines;
-using capture_test::LinePlayback;
+using swipe::LinePlayback;
 using capture_test::WaitUntil;
 using std::chrono::milliseconds;
 using std::chrono::seconds;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace capture_test {
+namespace swipe {
 
 namespace {
 
@@ -67,4 +67,4 @@ LinePlayback::LinePlayback(const std::vector<std::int16_t>& samples, const std::
 
 LinePlayback::~LinePlayback() { std::this_thread::sleep_until(over_); }
 
-}  // namespace capture_test
+}  // namespace swipe

@@ -1,7 +1,7 @@
-// Plays samples into the sound input of a Wine test: the private sound server of the "pulse"
-// fixture records whatever is played into its sink "line". The server's player program (named
-// by PULSE_PLAYER) is started as a Unix process, which Wine runs when given its path; the raw
-// file goes to the folder CAPTURE_SCRATCH names (a Unix path, seen from Wine on drive Z:).
+// Plays samples into the sound input under Wine: the private sound server of the "pulse" fixture
+// (or of the demo) records whatever is played into its sink "line". The server's player program
+// (named by PULSE_PLAYER) is started as a Unix process, which Wine runs when given its path; the
+// raw file goes to the folder CAPTURE_SCRATCH names (a Unix path, seen from Wine on drive Z:).
 #pragma once
 
 #include <chrono>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace capture_test {
+namespace swipe {
 
 class LinePlayback {
  public:
@@ -28,4 +28,4 @@ class LinePlayback {
   std::chrono::steady_clock::time_point over_;
 };
 
-}  // namespace capture_test
+}  // namespace swipe
