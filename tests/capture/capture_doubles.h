@@ -95,8 +95,9 @@ class CheckedBlocks final : public swipe::BlockAllocator {
     return block;
   }
   void Free(unsigned char* block) override {
+    const bool held = device_.Holds(block);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (device_.Holds(block)) {
+    if (held) {
       badFrees_.push_back(block);
       return;
     }

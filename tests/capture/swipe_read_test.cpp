@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,22 @@ using capture_test::Bytes;
 using capture_test::WaitUntil;
 
 TEST(SwipeRead, CardTextStoredThenErasedBySilence) {
-  capture_test::ScriptedWaveInput device;
-  capture_test::CheckedBlocks blocks{device};
-  capture_test::CountedBeeps beeps;
-  capture_test::KeptLines lines;
-  swipe::Track2DecodePort decoder(lines);
+  // On the heap, like every threaded test object (see capture_engine_test.cpp).
+  struct Ports {
+    capture_test::ScriptedWaveInput device;
+    capture_test::CheckedBlocks blocks{device};
+    capture_test::CountedBeeps beeps;
+    capture_test::KeptLines lines;
+    swipe::Track2DecodePort decoder{lines};
+  };
+  const auto ports = std::make_unique<Ports>();
+  capture_test::ScriptedWaveInput& device = ports->device;
+  capture_test::CheckedBlocks& blocks = ports->blocks;
+  capture_test::KeptLines& lines = ports->lines;
   swipe::CaptureTiming timing;
   timing.poll = timing.stopPause = std::chrono::milliseconds(2);
-  swipe::CaptureEngine engine({device, blocks, beeps, lines, decoder.Function()}, timing);
+  const auto engine = std::make_unique<swipe::CaptureEngine>(
+      swipe::CapturePorts{device, blocks, ports->beeps, lines, ports->decoder.Function()}, timing);
 
   const std::string card = ";5413330089020011=2512101123456789?";
   swipe::SwipeParams params;
@@ -37,11 +46,11 @@ TEST(SwipeRead, CardTextStoredThenErasedBySilence) {
   ASSERT_LT(swipe.size() + 30000, recorded.size());
   std::copy(swipe.begin(), swipe.end(), recorded.begin() + 30000);
 
-  engine.BeginRecording(0);
+  engine->BeginRecording(0);
   ASSERT_TRUE(WaitUntil([&] { return device.Count("start") == 1; }));
   ASSERT_TRUE(device.Fill(recorded));
   device.WaitForCallbacks();
-  EXPECT_EQ(engine.ReadTrack2Text(), card);
+  EXPECT_EQ(engine->ReadTrack2Text(), card);
 
   std::vector<std::string> out = lines.Lines();
   ASSERT_GE(out.size(), 4u);
@@ -54,12 +63,12 @@ TEST(SwipeRead, CardTextStoredThenErasedBySilence) {
 
   ASSERT_TRUE(device.Fill(Bytes(2 * 88200, 0)));
   device.WaitForCallbacks();
-  EXPECT_EQ(engine.ReadTrack2Text(), "");
+  EXPECT_EQ(engine->ReadTrack2Text(), "");
   EXPECT_EQ(lines.Lines().back(), "Recording stopped...");
   EXPECT_EQ(lines.Count("Decoded: [] "), 1);
-  EXPECT_EQ(beeps.Count(), 2u);
+  EXPECT_EQ(ports->beeps.Count(), 2u);
 
-  engine.StopRecording();
+  engine->StopRecording();
   EXPECT_FALSE(device.IsOpen());
   EXPECT_EQ(blocks.Live(), 0u);
   EXPECT_TRUE(device.Violations().empty());
