@@ -52,7 +52,7 @@ function(controls_com_server name)
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
   # The .def names the exports undecorated; the fix-up binds them to the stdcall symbols.
-  target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+  target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup $<$<CONFIG:Release>:-s>)
   target_link_libraries(${name} PRIVATE ${S_LIBS} ole32 oleaut32 uuid)
   set_property(TARGET ${name} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
