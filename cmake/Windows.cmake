@@ -52,7 +52,7 @@ function(controls_com_server name)
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
   # The .def names the exports undecorated; the fix-up binds them to the stdcall symbols.
-  target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+  target_link_options(${name} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup $<$<CONFIG:Release>:-s>)
   target_link_libraries(${name} PRIVATE ${S_LIBS} ole32 oleaut32 uuid)
   set_property(TARGET ${name} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
@@ -83,6 +83,24 @@ add_test(NAME wine.session.start COMMAND ${WINE_SESSION} start)
 add_test(NAME wine.session.stop COMMAND ${WINE_SESSION} stop)
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# --- Sound input ----------------------------------------------------------------------------
+# A private PulseAudio server per build tree (fixture "pulse"), whose default source is the
+# monitor of a null sink "line": Wine's wave input records what PULSE_PLAYER plays into "line".
+# Tests that need sound require the fixture and take PULSE_TEST_ENVIRONMENT; tests that must find
+# no sound server at all take NO_SOUND_ENVIRONMENT (a server address where none listens).
+find_program(PACAT pacat REQUIRED)
+set(PULSE_STATE_DIR ${CMAKE_BINARY_DIR}/pulse)
+set(PULSE_SESSION ${CMAKE_BINARY_DIR}/pulse-session)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/pulse-session.sh.in ${PULSE_SESSION} @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+add_test(NAME pulse.session.start COMMAND ${PULSE_SESSION} start)
+add_test(NAME pulse.session.stop COMMAND ${PULSE_SESSION} stop)
+set_tests_properties(pulse.session.start PROPERTIES FIXTURES_SETUP pulse TIMEOUT 60)
+set_tests_properties(pulse.session.stop PROPERTIES FIXTURES_CLEANUP pulse)
+set(PULSE_TEST_ENVIRONMENT
+  "PULSE_SERVER=unix:${PULSE_STATE_DIR}/run/pulse/native" "PULSE_PLAYER=${PACAT}")
+set(NO_SOUND_ENVIRONMENT "PULSE_SERVER=unix:${PULSE_STATE_DIR}/nowhere/native")
 
 # winpath(<var> <unix path>): the same file seen from Wine (drive Z: is the Unix root).
 function(winpath var path)

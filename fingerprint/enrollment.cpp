@@ -68,7 +68,7 @@ HRESULT CMyControl::PublishTemplate(SAFEARRAY* bytes) {
     }
   }
   activex::Bstr text;
-  HRESULT hr = ToBstr(m_codeText, text.put());
+  HRESULT hr = activex::ToBstr(m_codeText, text.put());
   if (FAILED(hr)) return hr;
   return put_ExtractCode(text.get());
 }

@@ -74,7 +74,7 @@ HRESULT CMyControl::AcquireImage(LONG dim1, LONG dim2, VARIANT* rawImage, LONG e
     }
   }
   activex::Bstr text;
-  hr = ToBstr(m_codeText, text.put());
+  hr = activex::ToBstr(m_codeText, text.put());
   if (FAILED(hr)) return hr;
   hr = put_ImageCode(text.get());
   if (FAILED(hr)) return hr;
