@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "event_sink.h"
 #include "impression.h"
 #include "sdk_client.h"
 
@@ -286,6 +287,54 @@ TEST_F(SdkTest, EventArrayCountsUntilTheSinkClearsItOrTheEventReturns) {
   ASSERT_EQ(keeping.events.size(), 1u);
   EXPECT_EQ(keeping.events[0].pixels, clearing.events[0].pixels) << "the second sink gets the whole image too";
   EXPECT_EQ(LiveObjects(), 1);
+}
+
+// A receiver built as the fingerprint control receives the SDK's events: the layer's sink with
+// a table of handlers; the image handler keeps a copy and clears the event's image.
+class ImageReceiver {
+ public:
+  void OnDevice(BSTR id) { devices.push_back(id ? id : L"(null)"); }
+  void OnImage(BSTR, long width, long height, VARIANT* image, long resolution) {
+    sizes.push_back({width, height, resolution});
+    EXPECT_EQ(kept.CopyFrom(*image), S_OK);
+    VariantClear(image);
+  }
+  std::vector<std::wstring> devices;
+  std::vector<std::vector<long>> sizes;
+  Variant kept;
+  static const activex::SinkEntry<ImageReceiver> kSinkMap[];
+  activex::EventSink<ImageReceiver> sink{this, DIID__IFingerSdkEvents, kSinkMap};
+};
+const activex::SinkEntry<ImageReceiver> ImageReceiver::kSinkMap[] = {
+    activex::SinkHandler<&ImageReceiver::OnDevice, VT_BSTR>(1),
+    activex::SinkHandler<&ImageReceiver::OnImage, VT_BSTR, VT_I4, VT_I4, VT_BYREF | VT_VARIANT, VT_I4>(5),
+    {}};
+
+TEST_F(SdkTest, TheLayersEventSinkReceivesTheScannersEvents) {
+  ComPtr<IFingerSdk> sdk = NewSdk();
+  ImageReceiver receiver;
+  ASSERT_EQ(Fail(L"Advise", kFail), S_OK);
+  EXPECT_EQ(receiver.sink.Advise(sdk.get()), kFail);
+  EXPECT_EQ(receiver.sink.cookie(), receiver.sink.kNotConnected);
+  ASSERT_EQ(receiver.sink.Advise(sdk.get()), S_OK);
+
+  LONG status = 0;
+  ASSERT_EQ(sdk->StartupStage1(&status), S_OK);
+  ASSERT_EQ(sdk->StartupStage2(&status), S_OK);
+  PumpMessages();
+  Bstr device(L"DEV-2");
+  ASSERT_EQ(scanner->Event(1, device.get()), S_OK);
+  EXPECT_EQ(receiver.devices, (std::vector<std::wstring>{kDevice, L"DEV-2"}));
+
+  ASSERT_EQ(scanner->Touch(4), S_OK);
+  ASSERT_EQ(receiver.sizes, (std::vector<std::vector<long>>{{400, 400, 500}}));
+  ASSERT_EQ(receiver.kept.get().vt, VT_ARRAY | VT_UI1);
+  activex::SafeArrayData pixels(receiver.kept.get().parray);
+  ASSERT_EQ(receiver.kept.get().parray->rgsabound[0].cElements, 160000u);
+  EXPECT_EQ(std::vector<std::uint8_t>(pixels.bytes(), pixels.bytes() + 160000), fingersim::SynthesizeFinger(4, 0).pixels);
+  EXPECT_EQ(LiveObjects(), 1) << "the receiver's copy is its own";
+
+  EXPECT_EQ(receiver.sink.Unadvise(sdk.get()), S_OK);
 }
 
 TEST_F(SdkTest, TouchImageTakesBytesOrBase64) {
