@@ -84,6 +84,24 @@ add_test(NAME wine.session.stop COMMAND ${WINE_SESSION} stop)
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
+# --- Sound input ----------------------------------------------------------------------------
+# A private PulseAudio server per build tree (fixture "pulse"), whose default source is the
+# monitor of a null sink "line": Wine's wave input records what PULSE_PLAYER plays into "line".
+# Tests that need sound require the fixture and take PULSE_TEST_ENVIRONMENT; tests that must find
+# no sound server at all take NO_SOUND_ENVIRONMENT (a server address where none listens).
+find_program(PACAT pacat REQUIRED)
+set(PULSE_STATE_DIR ${CMAKE_BINARY_DIR}/pulse)
+set(PULSE_SESSION ${CMAKE_BINARY_DIR}/pulse-session)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/pulse-session.sh.in ${PULSE_SESSION} @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+add_test(NAME pulse.session.start COMMAND ${PULSE_SESSION} start)
+add_test(NAME pulse.session.stop COMMAND ${PULSE_SESSION} stop)
+set_tests_properties(pulse.session.start PROPERTIES FIXTURES_SETUP pulse TIMEOUT 60)
+set_tests_properties(pulse.session.stop PROPERTIES FIXTURES_CLEANUP pulse)
+set(PULSE_TEST_ENVIRONMENT
+  "PULSE_SERVER=unix:${PULSE_STATE_DIR}/run/pulse/native" "PULSE_PLAYER=${PACAT}")
+set(NO_SOUND_ENVIRONMENT "PULSE_SERVER=unix:${PULSE_STATE_DIR}/nowhere/native")
+
 # winpath(<var> <unix path>): the same file seen from Wine (drive Z: is the Unix root).
 function(winpath var path)
   string(REPLACE "/" "\\" p "${path}")

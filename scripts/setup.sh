@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ clang-14 libclang-rt-14-dev
+  cmake ninja-build pkg-config g++ clang-14 libclang-rt-14-dev
   mingw-w64 mingw-w64-tools libwine-dev
   # native libraries
   libgtest-dev googletest libbenchmark-dev libsndfile1-dev

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every tree and runs every test: native, native under sanitizers, and Windows under Wine.
+# Builds every tree and runs every test: native, native under sanitizers (ASan/UBSan, and
+# ThreadSanitizer for the threaded code), and Windows under Wine.
 # Ends with one summary line per tree and an overall "N passed, N failed" line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +40,7 @@ run_tree() {  # preset, ctest -j
 
 run_tree native "$jobs"
 run_tree sanitize "$jobs"
+run_tree tsan "$jobs"
 run_tree win32 1
 
 echo

@@ -11,98 +11,26 @@
 #include "handle.h"
 #include "layer_test_ids.h"
 #include "reg_key.h"
+#include "registry_snapshot.h"
 
 namespace {
 
 using activex::RegKey;
-using Entries = std::set<std::wstring>;
+using namespace registry_test;
 
 const std::wstring kClsid = L"{9C18450A-14B3-4019-A2A2-B6006E7C5B6C}";
 const std::wstring kLibid = L"{8E66BC17-FD70-4304-8DD7-4015504458DF}";
 const std::wstring kIid = L"{06F2D530-F4B9-4B64-BB74-E7599D00A462}";
 const std::wstring kAppId = layer_test::kAppId;
 
-std::wstring ServerPath() {
-  std::wstring path = L"Z:" LAYER_TEST_SERVER_PATH;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
+std::wstring ServerPath() { return registry_test::WindowsPath(LAYER_TEST_SERVER_PATH); }
 
-// Runs regsvr32 with `switches` on the server; its exit code.
 DWORD Regsvr32(const std::wstring& switches) {
-  std::wstring command = L"regsvr32.exe /s " + switches + L" \"" + ServerPath() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return GetLastError();
-  activex::UniqueHandle process(info.hProcess), thread(info.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(process.get(), &code);
-  return code;
-}
-
-// Where a registration lands: the machine's classes or the user's.
-struct Classes {
-  HKEY root;
-  const wchar_t* name;
-};
-const Classes kMachine = {HKEY_LOCAL_MACHINE, L"machine"};
-const Classes kUser = {HKEY_CURRENT_USER, L"user"};
-
-std::wstring Under(const std::wstring& key) { return L"Software\\Classes\\" + key; }
-
-bool Exists(const Classes& where, const std::wstring& key) {
-  RegKey k;
-  return k.Open(where.root, Under(key).c_str()) == ERROR_SUCCESS;
-}
-
-// Every key (as "[path]") and string value (as "path:name=data", "@" for the default value)
-// under `key`, with paths relative to it.
-void Collect(HKEY key, const std::wstring& path, Entries& out) {
-  out.insert(L"[" + path + L"]");
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLength = 256, type = 0;
-    BYTE data[1024];
-    DWORD size = sizeof data;
-    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    std::wstring text = type == REG_SZ ? std::wstring(reinterpret_cast<wchar_t*>(data)) : L"(not text)";
-    out.insert(path + L":" + (nameLength ? name : L"@") + L"=" + text);
-  }
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLength = 256;
-    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
-    RegKey sub;
-    if (sub.Open(key, name) == ERROR_SUCCESS)
-      Collect(sub.get(), path.empty() ? name : path + L"\\" + name, out);
-  }
-}
-
-Entries Dump(const Classes& where, const std::wstring& key) {
-  Entries out;
-  RegKey k;
-  if (k.Open(where.root, Under(key).c_str()) == ERROR_SUCCESS) Collect(k.get(), L"", out);
-  return out;
-}
-
-std::string Show(const Entries& entries) {
-  std::string s;
-  for (const std::wstring& e : entries) s += std::string(e.begin(), e.end()) + "\n";
-  return s;
+  return registry_test::Regsvr32(ServerPath(), switches);
 }
 
 // What the scripts write, key by key.
-struct Expected {
-  std::wstring key;
-  Entries entries;
-};
-std::vector<Expected> ScriptedKeys() {
+std::vector<ExpectedKey> ScriptedKeys() {
   const std::wstring path = ServerPath();
   return {
       {L"AppID\\" + kAppId, {L"[]", L":@=LayerTest"}},
@@ -124,16 +52,13 @@ std::vector<Expected> ScriptedKeys() {
 }
 
 void ExpectRegistered(const Classes& where) {
-  for (const Expected& e : ScriptedKeys())
-    EXPECT_EQ(Dump(where, e.key), e.entries) << where.name << " " << std::string(e.key.begin(), e.key.end())
-                                             << ":\n" << Show(Dump(where, e.key));
+  ExpectKeys(where, ScriptedKeys());
   EXPECT_TRUE(Exists(where, L"TypeLib\\" + kLibid + L"\\1.0\\0\\win32")) << where.name;
   EXPECT_TRUE(Exists(where, L"Interface\\" + kIid)) << where.name;
 }
 
 void ExpectNothingRegistered(const Classes& where) {
-  for (const Expected& e : ScriptedKeys())
-    EXPECT_FALSE(Exists(where, e.key)) << where.name << " " << std::string(e.key.begin(), e.key.end());
+  ExpectNoKeys(where, ScriptedKeys());
   EXPECT_FALSE(Exists(where, L"TypeLib\\" + kLibid)) << where.name;
   EXPECT_FALSE(Exists(where, L"Interface\\" + kIid)) << where.name;
 }

@@ -14,7 +14,7 @@ struct Bstr {
 
 TEST(ToBstr, EmptyTextGivesEmptyNonNullBstr) {
   Bstr b;
-  ASSERT_EQ(fingerprint::ToBstr("", &b.s), S_OK);
+  ASSERT_EQ(activex::ToBstr("", &b.s), S_OK);
   ASSERT_NE(b.s, nullptr);
   EXPECT_EQ(SysStringLen(b.s), 0u);
   EXPECT_EQ(b.s[0], L'\0');
@@ -26,11 +26,11 @@ TEST(ToBstr, Base64TextKeepsEveryCharacterAndLength) {
   std::string text;
   ASSERT_EQ(fingerprint::EncodeBase64(bytes, 200, text), fingerprint::Base64Status::ok);
   Bstr b;
-  ASSERT_EQ(fingerprint::ToBstr(text, &b.s), S_OK);
+  ASSERT_EQ(activex::ToBstr(text, &b.s), S_OK);
   ASSERT_EQ(SysStringLen(b.s), text.size());
   EXPECT_EQ(std::wstring(b.s, SysStringLen(b.s)), std::wstring(text.begin(), text.end()));
 }
 
-TEST(ToBstr, NullOutPointer) { EXPECT_EQ(fingerprint::ToBstr("x", nullptr), E_POINTER); }
+TEST(ToBstr, NullOutPointer) { EXPECT_EQ(activex::ToBstr("x", nullptr), E_POINTER); }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-namespace fingerprint {
+namespace activex {
 
 HRESULT ToBstr(const std::string& text, BSTR* out) {
   if (!out) return E_POINTER;
@@ -21,4 +21,4 @@ HRESULT ToBstr(const std::string& text, BSTR* out) {
   return S_OK;
 }
 
-}  // namespace fingerprint
+}  // namespace activex
