@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: the two controls at work, driven by scripts under Wine as a host would drive them.
 #
-#   bash scripts/demo.sh                 a synthesized card swipe read through the sound input
+#   bash scripts/demo.sh                 a synthesized card swipe read through the sound input,
+#                                        then a finger touching the simulated scanner
 #   bash scripts/demo.sh --card FILE     the same with a recording of your own (any WAV file)
 #
 # Builds everything, registers the servers in a private Wine prefix (build/demo), starts a
@@ -72,4 +73,21 @@ if [ -n "$text" ]; then
   echo "Card read through the control: $text"
 else
   echo "No card was read."
+fi
+
+echo
+echo "demo: the fingerprint control, the simulated scanner standing in for the vendor's SDK"
+"$wine_run" regsvr32 /s "$(winpath "$root/build/win32/fingersim/server/FingerSdkSim.dll")"
+"$wine_run" regsvr32 /s "$(winpath "$root/build/win32/fingerprint/QuorvaneBiometric.dll")"
+echo "demo: a JScript host creates the control and lets one finger touch the scanner four times"
+"$wine_run" cscript //nologo "$(winpath "$root/scripts/host/touch_finger.js")" 4 | tr -d '\r'
+echo "(Wine's script host takes no events; the tests check OnSuccess and OnFailure from C++.)"
+images=$WINE_STATE_DIR/prefix/drive_c/FingerImage
+if cp "$images/FingerImage.bmp" "$images/FingerImage.jpg" "$demo/" 2>/dev/null; then
+  echo
+  echo "The last touch's image files, copied out of the prefix ($images):"
+  echo "  $demo/FingerImage.bmp"
+  echo "  $demo/FingerImage.jpg"
+else
+  echo "No image files were written."
 fi
