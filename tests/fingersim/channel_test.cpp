@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "base64.h"
 #include "base64_decode.h"
 #include "channel.h"
+#include "failure_code.h"
 #include "live_registry.h"
 
 namespace {
@@ -166,6 +169,33 @@ TEST(ScannerChannel, ResetRestoresDefaultsButKeepsCountingLiveObjects) {
   EXPECT_EQ(channel.LiveObjects(LiveKind::picture), 1);
   channel.ObjectReleased(LiveKind::sdkObject);
   EXPECT_EQ(channel.LiveObjects(), 2);
+}
+
+TEST(FailureCode, ScriptNumbersAboveTwoTo31WrapToTheNegativeCode) {
+  struct Case {
+    double number;
+    std::optional<std::int32_t> code;
+  };
+  const Case cases[] = {
+      {2147500037.0, kFail},                      // 0x80004005 as JScript writes it
+      {2147942405.0, kAccessDenied},              // 0x80070005
+      {-2147467259.0, kFail},                     // the same code written negative
+      {2147483648.0, INT32_MIN},                  // 2^31: the first number that wraps
+      {4294967295.0, -1},                         // 2^32 - 1: the last
+      {2147483647.0, INT32_MAX},                  // left alone below 2^31
+      {0.0, 0},
+      {-2147483648.0, INT32_MIN},
+      {4294967296.0, std::nullopt},               // 2^32
+      {-2147483649.0, std::nullopt},
+      {2147500037.5, std::nullopt},               // not a whole number
+      {std::nan(""), std::nullopt},
+      {HUGE_VAL, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CodeFromNumber(c.number), c.code) << c.number;
+  // Integer types follow the same rule (a 32-bit unsigned 0x80004005 arrives as this number).
+  EXPECT_EQ(CodeFromNumber(std::int64_t{0x80004005}), kFail);
+  EXPECT_EQ(CodeFromNumber(std::int64_t{-5}), -5);
+  EXPECT_EQ(CodeFromNumber(std::int64_t{1} << 32), std::nullopt);
 }
 
 TEST(ScannerChannel, CallsFromManyThreadsAreAllRecorded) {

@@ -245,7 +245,7 @@ TEST_F(TypeLibrary, ScannerChannelLibraryOffersTheScriptingMembers) {
   ASSERT_NE(vtable, nullptr);
   infos_.push_back(vtable);
   ExpectMembers(vtable, {{1, 7, L"Results([in] BSTR, [in] BSTR)"},
-                         {2, 8, L"Fail([in] BSTR, [in] long)"},
+                         {2, 8, L"Fail([in] BSTR, [in] VARIANT)"},
                          {3, 9, L"PictureWithoutIPicture([in] VARIANT_BOOL)"},
                          {4, 10, L"Touch([in] long)"},
                          {5, 11, L"TouchImage([in] long, [in] long, [in] VARIANT)"},
