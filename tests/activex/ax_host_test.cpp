@@ -298,7 +298,8 @@ TEST_F(AxHostTest, ForwardedPaintDrawsAtThePosition) {
 TEST_F(AxHostTest, TextPropertyThroughDispatchWhileHosted) {
   ASSERT_NO_FATAL_FAILURE(Host(parent));
 
-  // Saved and clean first: the host's SetExtent made the new control dirty.
+  // Saved and clean first: the host sizes the new control as it attaches it, which makes it
+  // dirty.
   ComPtr<IPersistStreamInit> persist = Get<IPersistStreamInit>();
   ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
