@@ -330,11 +330,11 @@ TEST_F(ServerTest, ObjectSafety) {
   EXPECT_EQ(enabled, 0u);
 
   supported = enabled = 99;
-  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStorage, &supported, &enabled), E_NOINTERFACE);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistFile, &supported, &enabled), E_NOINTERFACE);
   EXPECT_EQ(supported, 0u);
   EXPECT_EQ(enabled, 0u);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStorage, 1, 1), E_NOINTERFACE);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStorage, 3, 3), E_NOINTERFACE)
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistFile, 1, 1), E_NOINTERFACE);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistFile, 3, 3), E_NOINTERFACE)
       << "the missing interface is reported before the mask";
   EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
 }

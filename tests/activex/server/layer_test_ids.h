@@ -14,4 +14,13 @@ constexpr HRESULT kRefused = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0321);
 constexpr wchar_t kAppId[] = L"{4FEC2D7C-E161-4D21-A540-86D305038D0C}";
 constexpr wchar_t kOleMisc[] = L"131473";
 
+// What the test control draws: its bounds filled with kPaper, and kMarker over their middle
+// half (a quarter of the width and height in from each side).
+constexpr COLORREF kPaper = RGB(0x20, 0x60, 0xC0);
+constexpr COLORREF kMarker = RGB(0xF0, 0xA0, 0x10);
+inline RECT MarkerRect(const RECT& bounds) {
+  const LONG w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+  return {bounds.left + w / 4, bounds.top + h / 4, bounds.right - w / 4, bounds.bottom - h / 4};
+}
+
 }  // namespace layer_test
