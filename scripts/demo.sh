@@ -81,7 +81,10 @@ echo "demo: the fingerprint control, the simulated scanner standing in for the v
 "$wine_run" regsvr32 /s "$(winpath "$root/build/win32/fingerprint/QuorvaneBiometric.dll")"
 echo "demo: a JScript host creates the control and lets one finger touch the scanner four times"
 "$wine_run" cscript //nologo "$(winpath "$root/scripts/host/touch_finger.js")" 4 | tr -d '\r'
-echo "(Wine's script host takes no events; the tests check OnSuccess and OnFailure from C++.)"
+echo
+echo "demo: Wine's script host cannot take events; a compiled host (finger_host) listens to them"
+"$wine_run" "$(winpath "$root/build/win32/tools/fingerhost/finger_host.exe")" --touches 2 --finger 1 |
+  tr -d '\r'
 images=$WINE_STATE_DIR/prefix/drive_c/FingerImage
 if cp "$images/FingerImage.bmp" "$images/FingerImage.jpg" "$demo/" 2>/dev/null; then
   echo
