@@ -19,6 +19,7 @@
 #include "layer_test.h"
 #include "layer_test_ids.h"
 #include "variant.h"
+#include "canvas.h"
 
 namespace {
 
@@ -92,67 +93,33 @@ uint32_t Pixel(COLORREF colour) {
 }
 constexpr uint32_t kWhite = 0x00FFFFFF;
 
-// A 32-bit top-down DIB selected into a memory DC, painted white.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<uint32_t*>(bits);
-    selected_ = SelectObject(dc_.get(), bitmap_.get());
-    for (int i = 0; bits_ && i < width * height; ++i) bits_[i] = kWhite;
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  ~Canvas() { SelectObject(dc_.get(), selected_); }
+using test_support::Canvas;
 
-  bool ok() const { return bits_ != nullptr; }
-  HDC dc() const { return dc_.get(); }
-  uint32_t At(int x, int y) const {
-    GdiFlush();
-    return bits_[y * width_ + x] & 0x00FFFFFF;
-  }
-
-  // Compares every pixel with the test control's drawing into `bounds` on white; describes the
-  // first few differences, empty when there are none.
-  std::string Differences(const RECT& bounds) const {
-    const RECT marker = layer_test::MarkerRect(bounds);
-    std::string report;
-    int count = 0;
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        const POINT p{x, y};
-        const uint32_t want = PtInRect(&marker, p)   ? Pixel(layer_test::kMarker)
-                              : PtInRect(&bounds, p) ? Pixel(layer_test::kPaper)
-                                                     : kWhite;
-        const uint32_t got = At(x, y);
-        if (got == want) continue;
-        if (++count <= 5) {
-          char line[96];
-          snprintf(line, sizeof line, "(%d,%d): got %06X want %06X\n", x, y,
-                   static_cast<unsigned>(got), static_cast<unsigned>(want));
-          report += line;
-        }
+// Compares every pixel with the test control's drawing into `bounds` on white; describes the
+// first few differences, empty when there are none.
+std::string Differences(const Canvas& canvas, const RECT& bounds) {
+  const RECT marker = layer_test::MarkerRect(bounds);
+  std::string report;
+  int count = 0;
+  for (int y = 0; y < canvas.height(); ++y) {
+    for (int x = 0; x < canvas.width(); ++x) {
+      const POINT p{x, y};
+      const uint32_t want = PtInRect(&marker, p)   ? Pixel(layer_test::kMarker)
+                            : PtInRect(&bounds, p) ? Pixel(layer_test::kPaper)
+                                                   : kWhite;
+      const uint32_t got = canvas.Pixel(x, y);
+      if (got == want) continue;
+      if (++count <= 5) {
+        char line[96];
+        snprintf(line, sizeof line, "(%d,%d): got %06X want %06X\n", x, y,
+                 static_cast<unsigned>(got), static_cast<unsigned>(want));
+        report += line;
       }
     }
-    if (count > 5) report += std::to_string(count) + " pixels differ in all\n";
-    return report;
   }
-
- private:
-  int width_, height_;
-  activex::MemoryDC dc_;
-  activex::Bitmap bitmap_;
-  uint32_t* bits_ = nullptr;
-  HGDIOBJ selected_ = nullptr;
-};
+  if (count > 5) report += std::to_string(count) + " pixels differ in all\n";
+  return report;
+}
 
 HRESULT GetText(IDispatch* dispatch, DISPID dispid, Bstr& out) {
   DISPPARAMS none{};
@@ -275,7 +242,7 @@ TEST_F(AxHostTest, HostsTheControlInPlaceWindowless) {
   Canvas canvas(client.right + 10, client.bottom + 10);
   ASSERT_TRUE(canvas.ok());
   ASSERT_EQ(DrawAtPosition(canvas), S_OK) << "in-place active windowless";
-  EXPECT_EQ(canvas.Differences(client), "") << "drawn at the host's client area";
+  EXPECT_EQ(Differences(canvas, client), "") << "drawn at the host's client area";
 }
 
 // The container paints a windowless control by forwarding WM_PAINT with its DC; the control
@@ -291,7 +258,7 @@ TEST_F(AxHostTest, ForwardedPaintDrawsAtThePosition) {
             S_OK)
       << "handled";
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(canvas.Differences(client), "");
+  EXPECT_EQ(Differences(canvas, client), "");
 }
 
 // A property written and read back through IDispatch while hosted; the control becomes dirty.
@@ -340,17 +307,17 @@ TEST_F(AxHostTest, ViewObjectDrawPaintsTheDrawingIntoAMemoryDC) {
                        nullptr, nullptr, 0),
             S_OK);
   const RECT drawn{bounds.left, bounds.top, bounds.right, bounds.bottom};
-  EXPECT_EQ(canvas.Differences(drawn), "");
-  EXPECT_EQ(canvas.At(40, 30), Pixel(layer_test::kMarker)) << "the marker in the middle";
+  EXPECT_EQ(Differences(canvas, drawn), "");
+  EXPECT_EQ(canvas.Pixel(40, 30), Pixel(layer_test::kMarker)) << "the marker in the middle";
 
   // Other bounds in the same DC: the drawing follows them.
   const RECTL corner{0, 0, 20, 16};
   ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc(), &corner,
                        nullptr, nullptr, 0),
             S_OK);
-  EXPECT_EQ(canvas.At(10, 8), Pixel(layer_test::kMarker));
-  EXPECT_EQ(canvas.At(2, 2), Pixel(layer_test::kPaper));
-  EXPECT_EQ(canvas.At(40, 30), Pixel(layer_test::kMarker)) << "the first drawing stays";
+  EXPECT_EQ(canvas.Pixel(10, 8), Pixel(layer_test::kMarker));
+  EXPECT_EQ(canvas.Pixel(2, 2), Pixel(layer_test::kPaper));
+  EXPECT_EQ(canvas.Pixel(40, 30), Pixel(layer_test::kMarker)) << "the first drawing stays";
 }
 
 // The host made by window class: a child window of class AtlAxWin100 whose title is the ProgID.
@@ -368,7 +335,7 @@ TEST_F(AxHostTest, HostWindowClassCreatesTheControlFromItsTitle) {
   Canvas canvas(220, 170);
   ASSERT_TRUE(canvas.ok());
   ASSERT_EQ(DrawAtPosition(canvas), S_OK) << "in-place active windowless";
-  EXPECT_EQ(canvas.Differences(RECT{0, 0, 200, 150}), "") << "at the host window's client area";
+  EXPECT_EQ(Differences(canvas, RECT{0, 0, 200, 150}), "") << "at the host window's client area";
 }
 
 // Destroying the host's window deactivates the control and lets go of it: once this test's

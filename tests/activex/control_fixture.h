@@ -29,6 +29,7 @@
 #include "property_pages.h"
 #include "stream_value.h"
 #include "view_object.h"
+#include "canvas.h"
 
 // The test control's own interface: a text property and a number stored the control's own way.
 struct ITestControl : public IUnknown {
@@ -491,40 +492,7 @@ class TestContainer final : public IOleClientSite,
   IAdviseSink* sink() { return static_cast<IAdviseSinkEx*>(this); }
 };
 
-// A 32-bit top-down DIB selected into a memory DC, painted white.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), dc_(nullptr) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<uint32_t*>(bits);
-    selected_ = SelectObject(dc_.get(), bitmap_.get());
-    for (int i = 0; i < width * height; ++i) bits_[i] = kPaperPixel;
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  ~Canvas() { SelectObject(dc_.get(), selected_); }
-
-  HDC dc() const { return dc_.get(); }
-  uint32_t Pixel(int x, int y) const {
-    GdiFlush();
-    return bits_[y * width_ + x] & 0x00FFFFFF;
-  }
-
- private:
-  int width_;
-  activex::MemoryDC dc_;
-  activex::Bitmap bitmap_;
-  uint32_t* bits_ = nullptr;
-  HGDIOBJ selected_ = nullptr;
-};
+using test_support::Canvas;
 
 inline bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
 

@@ -15,6 +15,7 @@
 #include "gdi.h"
 #include "object_safety.h"
 #include "stand_in_sdk.h"
+#include "canvas.h"
 
 namespace fingerprint_test {
 namespace {
@@ -195,37 +196,7 @@ TEST_F(ControlObject, ObjectSafetyOnlyForScripting) {
   EXPECT_EQ(enabled, 0u);
 }
 
-// A 32-bit top-down DIB in a memory DC, painted white.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<uint32_t*>(bits);
-    selected_ = SelectObject(dc_.get(), bitmap_.get());
-    for (int i = 0; i < width * height; ++i) bits_[i] = 0xFFFFFF;
-  }
-  ~Canvas() { SelectObject(dc_.get(), selected_); }
-  HDC dc() const { return dc_.get(); }
-  uint32_t Pixel(int x, int y) const {
-    GdiFlush();
-    return bits_[y * width_ + x] & 0xFFFFFF;
-  }
-
- private:
-  int width_;
-  activex::MemoryDC dc_;
-  activex::Bitmap bitmap_;
-  uint32_t* bits_ = nullptr;
-  HGDIOBJ selected_ = nullptr;
-};
+using test_support::Canvas;
 
 TEST_F(ControlObject, WithoutAPictureDrawsTheOutlinedRectangle) {
   Canvas canvas(40, 30);

@@ -16,6 +16,7 @@
 #include "control_client.h"
 #include "gdi.h"
 #include "image_file_checks.h"
+#include "canvas.h"
 
 namespace fingerprint_test {
 namespace {
@@ -108,38 +109,7 @@ class ImageEvent : public testing::Test {
   HostEvents events, second;
 };
 
-// A 32-bit top-down DIB in a memory DC, painted white.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<std::uint32_t*>(bits);
-    selected_ = SelectObject(dc_.get(), bitmap_.get());
-    for (int i = 0; i < width * height; ++i) bits_[i] = 0xFFFFFF;
-  }
-  ~Canvas() { SelectObject(dc_.get(), selected_); }
-  HDC dc() const { return dc_.get(); }
-  // The green channel, 0 to 255.
-  int Grey(int x, int y) const {
-    GdiFlush();
-    return (bits_[y * width_ + x] >> 8) & 0xFF;
-  }
-
- private:
-  int width_;
-  activex::MemoryDC dc_;
-  activex::Bitmap bitmap_;
-  std::uint32_t* bits_ = nullptr;
-  HGDIOBJ selected_ = nullptr;
-};
+using test_support::Canvas;
 
 TEST_F(ImageEvent, ACompleteRun) {
   image_checks::RemoveImageFolder(kBmp, kJpeg, L"C:\\FingerImage");

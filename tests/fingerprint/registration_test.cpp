@@ -11,11 +11,12 @@
 
 #include "handle.h"
 #include "reg_key.h"
+#include "registry_snapshot.h"
 
 namespace {
 
 using activex::RegKey;
-using Entries = std::set<std::wstring>;
+using namespace registry_test;
 
 const std::wstring kControl = L"{A1477B70-183A-49C4-B86C-488063DC2940}";
 const std::wstring kPage = L"{E5309487-A969-4251-9827-C6D0DCDAE626}";
@@ -23,90 +24,12 @@ const std::wstring kLibrary = L"{CCEF7C17-EF6A-44EF-9F87-2BB828603EAD}";
 const std::wstring kInterface = L"{F5AB301B-7101-40C3-9C19-CB5E6448CC35}";
 const std::wstring kAppId = L"{F518217C-18F6-4541-BB1D-58E0B892E278}";
 
-std::wstring ServerPath() {
-  std::wstring path = L"Z:" QUORVANE_SERVER_PATH;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
+std::wstring ServerPath() { return WindowsPath(QUORVANE_SERVER_PATH); }
 
-// regsvr32 /s with `switches` on the server; its exit code.
-DWORD Regsvr32(const std::wstring& switches) {
-  std::wstring command = L"regsvr32.exe /s " + switches + L" \"" + ServerPath() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return GetLastError();
-  activex::UniqueHandle process(info.hProcess), thread(info.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(process.get(), &code);
-  return code;
-}
-
-struct Classes {
-  HKEY root;
-  const char* name;
-};
-const Classes kMachine = {HKEY_LOCAL_MACHINE, "machine"};
-const Classes kUser = {HKEY_CURRENT_USER, "user"};
-
-std::wstring Under(const std::wstring& key) { return L"Software\\Classes\\" + key; }
-
-bool Exists(const Classes& where, const std::wstring& key) {
-  RegKey k;
-  return k.Open(where.root, Under(key).c_str()) == ERROR_SUCCESS;
-}
-
-// Every key as "[path]" and every text value as "path:name=data" ("@" the default value), with
-// paths relative to `key`.
-void Collect(HKEY key, const std::wstring& path, Entries& out) {
-  out.insert(L"[" + path + L"]");
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLength = 256, type = 0;
-    BYTE data[2048];
-    DWORD size = sizeof data;
-    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-      break;
-    const std::wstring text =
-        type == REG_SZ ? std::wstring(reinterpret_cast<wchar_t*>(data)) : L"(not text)";
-    out.insert(path + L":" + (nameLength ? name : L"@") + L"=" + text);
-  }
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLength = 256;
-    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-      break;
-    RegKey sub;
-    if (sub.Open(key, name) == ERROR_SUCCESS)
-      Collect(sub.get(), path.empty() ? name : path + L"\\" + name, out);
-  }
-}
-
-Entries Dump(const Classes& where, const std::wstring& key) {
-  Entries out;
-  RegKey k;
-  if (k.Open(where.root, Under(key).c_str()) == ERROR_SUCCESS) Collect(k.get(), L"", out);
-  return out;
-}
-
-std::string Show(const Entries& entries) {
-  std::string s;
-  for (const std::wstring& e : entries) s += std::string(e.begin(), e.end()) + "\n";
-  return s;
-}
-
-struct Expected {
-  std::wstring key;
-  Entries entries;
-};
+DWORD Regsvr32(const std::wstring& switches) { return registry_test::Regsvr32(ServerPath(), switches); }
 
 // What the three registry scripts write, key by key.
-std::vector<Expected> ScriptedKeys() {
+std::vector<ExpectedKey> ScriptedKeys() {
   const std::wstring path = ServerPath();
   return {
       {L"AppID\\" + kAppId, {L"[]", L":@=QuorvaneBiometric"}},
@@ -140,10 +63,7 @@ std::vector<Expected> ScriptedKeys() {
 }
 
 void ExpectRegistered(const Classes& where) {
-  for (const Expected& e : ScriptedKeys())
-    EXPECT_EQ(Dump(where, e.key), e.entries)
-        << where.name << " " << std::string(e.key.begin(), e.key.end()) << ":\n"
-        << Show(Dump(where, e.key));
+  ExpectKeys(where, ScriptedKeys());
   const Entries library = Dump(where, L"TypeLib\\" + kLibrary + L"\\1.0");
   EXPECT_EQ(library.count(L":@=QuorvaneBiometric 1.0 Type Library"), 1u) << Show(library);
   EXPECT_EQ(library.count(L"[409\\win32]"), 1u) << Show(library);
@@ -151,8 +71,7 @@ void ExpectRegistered(const Classes& where) {
 }
 
 void ExpectNothingRegistered(const Classes& where) {
-  for (const Expected& e : ScriptedKeys())
-    EXPECT_FALSE(Exists(where, e.key)) << where.name << " " << std::string(e.key.begin(), e.key.end());
+  ExpectNoKeys(where, ScriptedKeys());
   EXPECT_FALSE(Exists(where, L"TypeLib\\" + kLibrary)) << where.name;
   EXPECT_FALSE(Exists(where, L"Interface\\" + kInterface)) << where.name;
 }

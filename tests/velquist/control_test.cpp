@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "com_ptr.h"
+#include "canvas.h"
 #include "gdi.h"
 #include "loaded_server.h"
 #include "Velquist.h"
@@ -78,52 +79,36 @@ TEST_F(VelquistControl, AnswersItsInterfacesAndNoOthers) {
   EXPECT_EQ(extent.cy, 5080);
 }
 
-// Draws the control into a white 32-bit bitmap through IViewObject::Draw.
-struct Canvas {
-  static constexpr int kWidth = 240, kHeight = 80;
-  activex::MemoryDC dc;
-  activex::Bitmap bitmap;
-  uint32_t* pixels = nullptr;
-  Canvas() {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    bitmap.Reset(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    pixels = static_cast<uint32_t*>(bits);
-    SelectObject(dc.get(), bitmap.get());
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = 0x00FFFFFF;
-  }
-  uint32_t At(int x, int y) const { return pixels[y * kWidth + x] & 0x00FFFFFF; }
-};
+using test_support::Canvas;
 
 TEST_F(VelquistControl, DrawsAFramedCentredCaptionAndPutsTheClipBack) {
-  Canvas canvas;
+  Canvas canvas(240, 80);
   // A clip region of the caller's, which the drawing must leave as it found it.
   activex::Region callerClip(CreateRectRgn(0, 0, 200, 70));
-  ASSERT_NE(SelectClipRgn(canvas.dc.get(), callerClip.get()), ERROR);
+  ASSERT_NE(SelectClipRgn(canvas.dc(), callerClip.get()), ERROR);
 
   ComPtr<IViewObject> view;
   ASSERT_EQ(control.As(view), S_OK);
   const RECTL bounds{10, 10, 190, 60};
-  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc.get(), &bounds,
+  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc(), &bounds,
                        nullptr, nullptr, 0),
             S_OK);
 
   // The frame: the default black pen on the bounds, the default white brush inside.
-  EXPECT_EQ(canvas.At(10, 30), 0u);
-  EXPECT_EQ(canvas.At(100, 10), 0u);
-  EXPECT_EQ(canvas.At(9, 30), 0x00FFFFFFu) << "nothing outside the bounds";
+  EXPECT_EQ(canvas.Pixel(10, 30), 0u);
+  EXPECT_EQ(canvas.Pixel(100, 10), 0u);
+  EXPECT_EQ(canvas.Pixel(9, 30), 0x00FFFFFFu) << "nothing outside the bounds";
   // The caption: ink above the baseline at the centre (y = 35), none far left inside.
   int ink = 0;
   for (int x = 40; x < 160; ++x)
-    for (int y = 22; y < 36; ++y) ink += canvas.At(x, y) == 0;
+    for (int y = 22; y < 36; ++y) ink += canvas.Pixel(x, y) == 0;
   EXPECT_GT(ink, 40) << "caption text drawn around the centre";
-  for (int y = 12; y < 58; ++y) EXPECT_EQ(canvas.At(13, y), 0x00FFFFFFu);
+  for (int y = 12; y < 58; ++y) EXPECT_EQ(canvas.Pixel(13, y), 0x00FFFFFFu);
 
   activex::Region after(CreateRectRgn(0, 0, 0, 0));
-  ASSERT_EQ(GetClipRgn(canvas.dc.get(), after.get()), 1);
+  ASSERT_EQ(GetClipRgn(canvas.dc(), after.get()), 1);
   EXPECT_TRUE(EqualRgn(after.get(), callerClip.get())) << "the caller's clip region is back";
-  EXPECT_EQ(GetTextAlign(canvas.dc.get()) & (TA_CENTER | TA_BASELINE), 0u)
+  EXPECT_EQ(GetTextAlign(canvas.dc()) & (TA_CENTER | TA_BASELINE), 0u)
       << "the drawing leaves the caller's DC state alone";
 }
 
