@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "base64.h"
-#include "to_bstr.h"
 
 namespace fingerprint {
 
@@ -53,22 +51,8 @@ HRESULT EnrollInto(IFingerSdk* sdk, VARIANT* rawImage, LONG dim1, LONG dim2, LON
 HRESULT CMyControl::PublishTemplate(SAFEARRAY* bytes) {
   if (!bytes) return E_POINTER;
   if (!activex::IsByteVector(bytes)) return E_INVALIDARG;
-  const ULONG count = bytes->rgsabound[0].cElements;
-  {
-    activex::SafeArrayData data(bytes);
-    if (FAILED(data.status())) return data.status();
-    if (count > static_cast<ULONG>(kBase64MaxCount)) return E_FAIL;
-    switch (EncodeBase64(data.bytes(), static_cast<std::int32_t>(count), m_codeText)) {
-      case Base64Status::ok:
-        break;
-      case Base64Status::refused:
-        return E_FAIL;
-      case Base64Status::out_of_memory:
-        return E_OUTOFMEMORY;
-    }
-  }
   activex::Bstr text;
-  HRESULT hr = activex::ToBstr(m_codeText, text.put());
+  HRESULT hr = EncodeCodeText(bytes, text);
   if (FAILED(hr)) return hr;
   return put_ExtractCode(text.get());
 }

@@ -126,6 +126,10 @@ class CMyControl : public activex::ObjectRoot<CMyControl>,
 
   bool HoldsRawImage() const;
 
+  // m_codeText := the Base64 text of a byte array's elements, and `text` the same as a BSTR
+  // (image/code_text.cpp): E_FAIL for an array too large for the encoder, E_OUTOFMEMORY.
+  HRESULT EncodeCodeText(SAFEARRAY* bytes, activex::Bstr& text);
+
   // The image event's run (image/image_event.cpp); S_FALSE when it stops quietly.
   HRESULT AcquireImage(LONG dim1, LONG dim2, VARIANT* rawImage, LONG extra);
 

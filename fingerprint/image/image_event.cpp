@@ -5,9 +5,7 @@
 
 #include <cstdint>
 
-#include "base64.h"
 #include "image_files.h"
-#include "to_bstr.h"
 
 namespace fingerprint {
 namespace {
@@ -59,22 +57,8 @@ HRESULT CMyControl::AcquireImage(LONG dim1, LONG dim2, VARIANT* rawImage, LONG e
   hr = WriteImageFiles(m_picture.get());
   if (FAILED(hr)) return hr;
 
-  {
-    activex::SafeArrayData data(bytes);
-    if (FAILED(data.status())) return data.status();
-    const ULONG count = bytes->rgsabound[0].cElements;
-    if (count > static_cast<ULONG>(kBase64MaxCount)) return E_FAIL;
-    switch (EncodeBase64(data.bytes(), static_cast<std::int32_t>(count), m_codeText)) {
-      case Base64Status::ok:
-        break;
-      case Base64Status::refused:
-        return E_FAIL;
-      case Base64Status::out_of_memory:
-        return E_OUTOFMEMORY;
-    }
-  }
   activex::Bstr text;
-  hr = activex::ToBstr(m_codeText, text.put());
+  hr = EncodeCodeText(bytes, text);
   if (FAILED(hr)) return hr;
   hr = put_ImageCode(text.get());
   if (FAILED(hr)) return hr;
