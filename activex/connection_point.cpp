@@ -51,8 +51,8 @@ STDMETHODIMP ConnectionPointContainer::FindConnectionPoint(REFIID iid, IConnecti
   return CONNECT_E_NOCONNECTION;
 }
 
-ConnectionPoint::ConnectionPoint(ConnectionPointContainer* container, REFIID iid)
-    : container_(container), iid_(iid) {
+ConnectionPoint::ConnectionPoint(ConnectionPointContainer* container, REFIID iid, AdviseGate gate)
+    : container_(container), iid_(iid), gate_(gate) {
   container_->points_.push_back(this);
 }
 
@@ -86,6 +86,9 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (!cookie) return E_POINTER;
   *cookie = 0;
+  if (gate_) {
+    if (HRESULT hr = gate_(); FAILED(hr)) return hr;
+  }
   if (!sink) return E_POINTER;
   ComPtr<IUnknown> events;
   if (FAILED(sink->QueryInterface(iid_, events.put_void()))) return CONNECT_E_CANNOTCONNECT;
@@ -123,15 +126,18 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
 
 HRESULT ConnectionPoint::FireDispatch(DISPID dispid) {
   HRESULT hr = S_OK;
-  for (std::size_t i = 0; i < sinks_.size(); ++i) {  // the size is read again after each call
-    ComPtr<IUnknown> sink = sinks_[i];
-    if (!sink) continue;
+  ForEachSink([&](IDispatch* sink) {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    hr = static_cast<IDispatch*>(static_cast<void*>(sink.get()))
-             ->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+    hr = sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
                       nullptr, nullptr);
-  }
+  });
   return hr;
+}
+
+std::size_t ConnectionPoint::ConnectionCount() const {
+  std::size_t n = 0;
+  for (const ComPtr<IUnknown>& sink : sinks_) n += sink ? 1 : 0;
+  return n;
 }
 
 }  // namespace activex

@@ -41,8 +41,11 @@ class ConnectionPointContainer : public IConnectionPointContainer {
 
 class ConnectionPoint final : public IConnectionPoint {
  public:
+  // Asked first by every Advise; a failure refuses the connection with that result.
+  using AdviseGate = HRESULT (*)();
+
   // `container` is the object this point is a member of; `iid` the event interface.
-  ConnectionPoint(ConnectionPointContainer* container, REFIID iid);
+  ConnectionPoint(ConnectionPointContainer* container, REFIID iid, AdviseGate gate = nullptr);
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
   ~ConnectionPoint() = default;
@@ -64,11 +67,26 @@ class ConnectionPoint final : public IConnectionPoint {
   // may advise or unadvise during the call.
   HRESULT FireDispatch(DISPID dispid);
 
+  // Calls `call(IDispatch* sink)` for each connected sink in slot order, holding a reference
+  // for the call; a sink may advise or unadvise meanwhile (the slots are read again each time).
+  template <class Call>
+  void ForEachSink(Call call) {
+    for (std::size_t i = 0; i < sinks_.size(); ++i) {
+      ComPtr<IUnknown> sink = sinks_[i];
+      // The event interface is a dispatch interface: its pointer is an IDispatch pointer.
+      if (sink) call(static_cast<IDispatch*>(static_cast<void*>(sink.get())));
+    }
+  }
+
+  // Sinks connected now.
+  std::size_t ConnectionCount() const;
+
   REFIID iid() const { return iid_; }
 
  private:
   ConnectionPointContainer* container_;
   IID iid_;
+  AdviseGate gate_;
   // The sinks' event-interface pointers; empty slots are unadvised connections. The event
   // interface is a dispatch interface, so the pointers are IDispatch pointers as well.
   std::vector<ComPtr<IUnknown>> sinks_;

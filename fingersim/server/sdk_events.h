@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "com_ptr.h"
+#include "connection_point.h"
 
 namespace fingersim {
 
@@ -50,41 +51,16 @@ class EventImage {
   bool counted_ = false;
 };
 
-// The SDK object's connection point for its event interface. Advise takes the control
-// channel's scripted "Advise" failure first. Sinks are called in the order they were advised
-// (a freed slot is reused); a sink may advise or unadvise while an event is delivered.
-class SdkEventPoint final : public IConnectionPoint {
- public:
-  // `container` is the SDK object this point is a member of: it counts the point's references.
-  explicit SdkEventPoint(IConnectionPointContainer* container);
-  SdkEventPoint(const SdkEventPoint&) = delete;
-  SdkEventPoint& operator=(const SdkEventPoint&) = delete;
+// Events of the SDK object through its connection point, delivered to the sinks in the order
+// they were advised; a sink may advise or unadvise while an event is delivered.
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+// The control channel's scripted "Advise" failure, asked first by every Advise.
+HRESULT TakeAdviseFailure();
 
-  STDMETHODIMP GetConnectionInterface(IID* out) override;
-  STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override;
-  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
-  STDMETHODIMP Unadvise(DWORD cookie) override;
-  STDMETHODIMP EnumConnections(IEnumConnections** out) override;
-
-  // Event 1 to 4 with a device identifier (null passes a null BSTR).
-  void FireDeviceEvent(DISPID dispid, BSTR deviceId);
-  // Event 5: each sink gets its own array of these bytes.
-  void FireImageEvent(BSTR deviceId, LONG width, LONG height, const std::uint8_t* bytes, std::size_t count,
-                      LONG resolution);
-
-  std::size_t ConnectionCount() const;
-
- private:
-  // Calls `invoke(sink)` for every connected sink; the slot count is read again after each call.
-  template <class Invoke>
-  void ForEachSink(Invoke invoke);
-
-  IConnectionPointContainer* container_;
-  std::vector<activex::ComPtr<IUnknown>> sinks_;  // event-interface pointers; empty = free slot
-};
+// Event 1 to 4 with a device identifier (null passes a null BSTR).
+void FireDeviceEvent(activex::ConnectionPoint& point, DISPID dispid, BSTR deviceId);
+// Event 5: each sink gets its own array of these bytes.
+void FireImageEvent(activex::ConnectionPoint& point, BSTR deviceId, LONG width, LONG height,
+                    const std::uint8_t* bytes, std::size_t count, LONG resolution);
 
 }  // namespace fingersim

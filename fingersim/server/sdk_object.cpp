@@ -53,14 +53,6 @@ HRESULT CheckTemplateArray(SAFEARRAY** templateBytes) {
   return S_OK;
 }
 
-struct StoredPoint {
-  activex::ComPtr<IConnectionPoint> point;
-  IConnectionPoint* Out() const {
-    point->AddRef();
-    return point.get();
-  }
-};
-
 }  // namespace
 
 const activex::InterfaceEntry* FingerSdkObject::InterfaceMap() {
@@ -109,7 +101,7 @@ bool FingerSdkObject::Retain() {
 
 void FingerSdkObject::FireDeviceEvent(DISPID dispid, BSTR deviceId) {
   activex::ComPtr<IUnknown> hold(ControllingUnknown());  // a sink may let the object go
-  events_.FireDeviceEvent(dispid, deviceId);
+  fingersim::FireDeviceEvent(events_, dispid, deviceId);
 }
 
 void FingerSdkObject::FireImageEvent(LONG width, LONG height, const std::uint8_t* bytes, std::size_t count,
@@ -117,7 +109,7 @@ void FingerSdkObject::FireImageEvent(LONG width, LONG height, const std::uint8_t
   activex::ComPtr<IUnknown> hold(ControllingUnknown());
   const std::wstring device(kScannerDeviceId.begin(), kScannerDeviceId.end());
   activex::Bstr deviceId(device.c_str());
-  events_.FireImageEvent(deviceId.get(), width, height, bytes, count, resolution);
+  fingersim::FireImageEvent(events_, deviceId.get(), width, height, bytes, count, resolution);
 }
 
 bool FingerSdkObject::OnWindowMessage(void* owner, HWND, UINT message, WPARAM, LPARAM, LRESULT& result) {
@@ -241,26 +233,6 @@ STDMETHODIMP FingerSdkObject::EnrollFromImage(VARIANT* rawImage, LONG width, LON
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  return S_OK;
-}
-
-STDMETHODIMP FingerSdkObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  try {
-    std::vector<StoredPoint> items{{activex::ComPtr<IConnectionPoint>(&events_)}};
-    return activex::MakeEnumerator<IEnumConnectionPoints, IConnectionPoint*>(std::move(items), out);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-}
-
-STDMETHODIMP FingerSdkObject::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!InlineIsEqualGUID(iid, DIID__IFingerSdkEvents)) return CONNECT_E_NOCONNECTION;
-  events_.AddRef();
-  *out = &events_;
   return S_OK;
 }
 

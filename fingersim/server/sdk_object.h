@@ -32,7 +32,7 @@ namespace fingersim {
 
 class FingerSdkObject : public activex::ObjectRoot<FingerSdkObject>,
                         public activex::DispatchImpl<IFingerSdk>,
-                        public IConnectionPointContainer,
+                        public activex::ConnectionPointContainer,
                         public activex::ProvideClassInfo2Impl<&CLSID_FingerSdk, &DIID__IFingerSdkEvents> {
  public:
   static const activex::InterfaceEntry* InterfaceMap();
@@ -86,16 +86,13 @@ class FingerSdkObject : public activex::ObjectRoot<FingerSdkObject>,
   STDMETHODIMP EnrollFromImage(VARIANT* rawImage, LONG width, LONG height, LONG resolution, SAFEARRAY** templateBytes,
                                LONG* size, LONG* mode, LONG flags1, LONG flags2, LONG* status) override;
 
-  // IConnectionPointContainer
-  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
-  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
 
  private:
   static bool OnWindowMessage(void* owner, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result);
   void NameDevice();
 
-  SdkEventPoint events_{this};
+  activex::ConnectionPoint events_{this, DIID__IFingerSdkEvents, &TakeAdviseFailure};
   activex::ControlWindow notices_;  // message-only window for the device notice
   Enrollment enrollment_;
   bool firstStageUp_ = false;  // StartupStage1 reported >= 0 and no shutdown step since
