@@ -62,7 +62,7 @@ echo "demo: a JScript host records through the control; the swipe is played into
 out=$demo/read_card.out
 "$wine_run" cscript //nologo "$(winpath "$root/scripts/host/read_card.js")" 7000 >"$out" &
 reader=$!
-for _ in $(seq 300); do grep -q "recording started" "$out" && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q "starting the recording" "$out" && break; sleep 0.1; done
 sleep 1.5   # the input starts recording a second or so after the start
 paplay -d line "$card_file"
 wait $reader

@@ -6,7 +6,9 @@ function wait(ms) {  // Wine's WScript.Sleep ends the script; a busy wait stands
   while (new Date().getTime() < end) {}
 }
 var control = new ActiveXObject("Velquist.Velquist");
+// Said before the start: once the worker runs, its console lines may fall between the parts of
+// this script's own output.
+WScript.Echo("starting the recording");
 control.StartRecording(4);
-WScript.Echo("recording started");
 wait(parseInt(WScript.Arguments(0), 10));
 WScript.Echo("Track 2: [" + control.GetTrack2 + "]");

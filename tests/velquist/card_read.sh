@@ -11,7 +11,7 @@ trap 'rm -f "$out"' EXIT
 
 "$wine_run" cscript //nologo "$script" 7000 >"$out" &
 reader=$!
-for _ in $(seq 300); do grep -q "recording started" "$out" && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q "starting the recording" "$out" && break; sleep 0.1; done
 # Wine's capture begins a second or so after the start: play well inside the first buffer.
 "$wine_run" "$swipe_play" --text "$text" --delay-ms 1500 "$@" || { echo "swipe_play failed"; exit 1; }
 wait $reader
