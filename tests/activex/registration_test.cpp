@@ -58,9 +58,7 @@ void ExpectRegistered(const Classes& where) {
 }
 
 void ExpectNothingRegistered(const Classes& where) {
-  ExpectNoKeys(where, ScriptedKeys());
-  EXPECT_FALSE(Exists(where, L"TypeLib\\" + kLibid)) << where.name;
-  EXPECT_FALSE(Exists(where, L"Interface\\" + kIid)) << where.name;
+  ExpectUnregistered(where, ScriptedKeys(), kLibid, kIid);
 }
 
 class RegistrationTest : public testing::Test {

@@ -71,9 +71,7 @@ void ExpectRegistered(const Classes& where) {
 }
 
 void ExpectNothingRegistered(const Classes& where) {
-  ExpectNoKeys(where, ScriptedKeys());
-  EXPECT_FALSE(Exists(where, L"TypeLib\\" + kLibrary)) << where.name;
-  EXPECT_FALSE(Exists(where, L"Interface\\" + kInterface)) << where.name;
+  ExpectUnregistered(where, ScriptedKeys(), kLibrary, kInterface);
 }
 
 class Registration : public testing::Test {

@@ -96,6 +96,13 @@ void ExpectNoKeys(const Classes& where, const std::vector<ExpectedKey>& keys) {
     EXPECT_FALSE(Exists(where, e.key)) << where.name << " " << Narrow(e.key);
 }
 
+void ExpectUnregistered(const Classes& where, const std::vector<ExpectedKey>& keys,
+                        const std::wstring& libid, const std::wstring& iid) {
+  ExpectNoKeys(where, keys);
+  EXPECT_FALSE(Exists(where, L"TypeLib\\" + libid)) << where.name;
+  EXPECT_FALSE(Exists(where, L"Interface\\" + iid)) << where.name;
+}
+
 std::wstring DefaultValue(const Classes& where, const std::wstring& key) {
   RegKey k;
   if (k.Open(where.root, Under(key).c_str()) != ERROR_SUCCESS) return L"";

@@ -46,6 +46,11 @@ struct ExpectedKey {
 void ExpectKeys(const Classes& where, const std::vector<ExpectedKey>& keys);
 void ExpectNoKeys(const Classes& where, const std::vector<ExpectedKey>& keys);
 
+// Checks that a server left nothing registered: none of its scripted keys, no type library
+// `libid` and no interface `iid` (both as "{...}").
+void ExpectUnregistered(const Classes& where, const std::vector<ExpectedKey>& keys,
+                        const std::wstring& libid, const std::wstring& iid);
+
 // The default value of a key under the machine's or user's classes ("" when absent).
 std::wstring DefaultValue(const Classes& where, const std::wstring& key);
 
